@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/SharedServices.h"
+#include "install/OrvaneVersion.h"
+#include "log/Logging.h"
+#include "platform/Clock.h"
+#include "platform/ProgramInfo.h"
+
+#include <QString>
+
+namespace tarnwick {
+
+class Shell;
+class UserInterface;
+class RegistryBackend;
+
+// The program-wide state and services: what the old program kept in its
+// shared modules. The wizard and the headless command each build one at
+// start-up; tests build one over a recorder and a temporary folder.
+struct AppContext
+{
+    AppContext(UserInterface& ui_, Shell& shell_, RegistryBackend& registry_, ProgramInfo program_,
+               const Clock& clock_)
+        : ui(ui_), shell(shell_), registry(registry_), program(std::move(program_)), clock(clock_),
+          log(ui_, program, clock_), services(ui_, shell_, log, program)
+    {
+    }
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    UserInterface& ui;
+    Shell& shell;
+    RegistryBackend& registry;
+    const ProgramInfo program;
+    const Clock& clock;
+    Logging log;
+    SharedServices services;
+
+    // Set once at start-up, after both gates have passed.
+    QString strConnectionString;
+    VersionInfo InstalledVersion;
+};
+
+} // namespace tarnwick

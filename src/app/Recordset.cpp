@@ -1,0 +1,213 @@
+#include "app/Recordset.h"
+
+#include "app/Failure.h"
+
+#include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <atomic>
+
+namespace tarnwick {
+
+namespace {
+
+std::atomic<qint64> g_queryCount{0};
+
+QString connectionName(const QString& connectionString)
+{
+    return QStringLiteral("tarnwick-")
+           + QString::fromLatin1(
+               QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+QString describe(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("Unspecified database error");
+    return text;
+}
+
+// One connection per connection string, opened on first use. The product
+// database is only ever read, so the connection asks the driver for read-only
+// access as well.
+QSqlDatabase connectionFor(const QString& connectionString)
+{
+    const QString name = connectionName(connectionString);
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!db.isValid()) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(connectionString);
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=15"));
+    }
+    if (!db.isOpen() && !db.open()) {
+        const QSqlError error = db.lastError();
+        throw Failure(ErrorNumber::DatabaseError, describe(error));
+    }
+    return db;
+}
+
+} // namespace
+
+void Recordset::open(const QString& sql, const QString& connectionString)
+{
+    if (m_open)
+        close();
+    QSqlDatabase db = connectionFor(connectionString);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    ++g_queryCount;
+    if (!query.exec(sql)) {
+        const QSqlError error = query.lastError();
+        // A dropped connection is reopened on the next query.
+        if (!db.isOpen() || error.type() == QSqlError::ConnectionError)
+            db.close();
+        throw Failure(ErrorNumber::DatabaseError, describe(error));
+    }
+    const QSqlRecord record = query.record();
+    m_names.clear();
+    m_columnByLowerName.clear();
+    for (int i = 0; i < record.count(); ++i) {
+        m_names.append(record.fieldName(i));
+        // The first column of a name wins, as it does in ADO's Fields collection.
+        const QString lower = record.fieldName(i).toLower();
+        if (!m_columnByLowerName.contains(lower))
+            m_columnByLowerName.insert(lower, i);
+    }
+    m_cells.clear();
+    m_rows = 0;
+    const int columns = record.count();
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c)
+            m_cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
+        ++m_rows;
+    }
+    m_current = 0;
+    m_open = true;
+}
+
+void Recordset::close()
+{
+    requireOpen();
+    m_open = false;
+    m_cells.clear();
+    m_cells.shrink_to_fit();
+    m_rows = 0;
+    m_current = 0;
+}
+
+void Recordset::requireOpen() const
+{
+    if (!m_open)
+        throw Failure(ErrorNumber::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+void Recordset::requireRow() const
+{
+    requireOpen();
+    if (m_current < 0 || m_current >= m_rows)
+        throw Failure(ErrorNumber::NoCurrentRecord,
+                      QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                     "Requested operation requires a current record."));
+}
+
+qsizetype Recordset::recordCount() const
+{
+    requireOpen();
+    return m_rows;
+}
+
+void Recordset::moveFirst()
+{
+    requireOpen();
+    m_current = 0;
+}
+
+void Recordset::moveNext()
+{
+    requireRow();
+    ++m_current;
+}
+
+bool Recordset::atEnd() const
+{
+    requireOpen();
+    return m_current >= m_rows;
+}
+
+int Recordset::column(const QString& name) const
+{
+    requireOpen();
+    const auto it = m_columnByLowerName.constFind(name.toLower());
+    if (it == m_columnByLowerName.constEnd())
+        throw Failure(ErrorNumber::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    return it.value();
+}
+
+bool Recordset::hasField(const QString& name) const
+{
+    return m_open && m_columnByLowerName.contains(name.toLower());
+}
+
+QVariant Recordset::value(int col) const
+{
+    requireRow();
+    if (col < 0 || col >= m_names.size())
+        throw Failure(ErrorNumber::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    return m_cells[static_cast<size_t>(m_current * m_names.size() + col)];
+}
+
+QVariant Recordset::value(const QString& name) const
+{
+    const int col = column(name);
+    return value(col);
+}
+
+bool Recordset::isNull(const QString& name) const
+{
+    return value(name).isNull();
+}
+
+QString Recordset::text(const QString& name) const
+{
+    return valueToText(value(name));
+}
+
+QString Recordset::text(int col) const
+{
+    return valueToText(value(col));
+}
+
+QString valueToText(const QVariant& value)
+{
+    if (value.isNull())
+        throw Failure(ErrorNumber::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+    if (value.metaType().id() == QMetaType::QByteArray)
+        return QString::fromLocal8Bit(value.toByteArray());
+    return value.toString();
+}
+
+void closeDatabaseConnections()
+{
+    const QStringList names = QSqlDatabase::connectionNames();
+    for (const QString& name : names) {
+        if (name.startsWith(QStringLiteral("tarnwick-"))) {
+            QSqlDatabase::database(name, false).close();
+            QSqlDatabase::removeDatabase(name);
+        }
+    }
+}
+
+qint64 databaseQueryCount()
+{
+    return g_queryCount.load();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+namespace tarnwick {
+
+// A read-only query result on the product database, reached through Qt SQL's
+// ODBC driver. Every row is fetched when it opens (a client-side cursor), so
+// its row count is known before the walk. Field names match without letter
+// case; a null value stays distinct from an empty text.
+//
+// Failures throw Failure with the database's own text, as the old recordset
+// raised them: opening a query that fails, reading past the end, a field the
+// query does not have, closing one that is not open.
+class Recordset
+{
+public:
+    Recordset() = default;
+
+    // Runs `sql` on a connection for `connectionString` (reused per string).
+    void open(const QString& sql, const QString& connectionString);
+    bool isOpen() const noexcept { return m_open; }
+    // 1 when open, 0 when closed.
+    int state() const noexcept { return m_open ? 1 : 0; }
+    void close();
+
+    qsizetype recordCount() const;
+    void moveFirst();
+    void moveNext();
+    bool atEnd() const;  // the old EOF test
+
+    bool hasField(const QString& name) const;
+    QVariant value(const QString& name) const;      // null QVariant for a null value
+    QVariant value(int column) const;
+    bool isNull(const QString& name) const;
+    // The value as text; a null value fails with "Invalid use of Null".
+    QString text(const QString& name) const;
+    QString text(int column) const;
+
+    QStringList fieldNames() const { return m_names; }
+
+private:
+    void requireOpen() const;
+    void requireRow() const;
+    int column(const QString& name) const;
+
+    bool m_open = false;
+    QStringList m_names;
+    QHash<QString, int> m_columnByLowerName;
+    std::vector<QVariant> m_cells;  // row-major
+    qsizetype m_rows = 0;
+    qsizetype m_current = 0;
+};
+
+// Converts a database value to text as the old runtime did: numbers in plain
+// decimal, texts unchanged. The value must not be null.
+QString valueToText(const QVariant& value);
+
+// Closes every cached connection (the process keeps them for reuse).
+void closeDatabaseConnections();
+// Number of queries sent since the process started; the benchmarks report it.
+qint64 databaseQueryCount();
+
+} // namespace tarnwick

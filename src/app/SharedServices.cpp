@@ -1,0 +1,59 @@
+#include "app/SharedServices.h"
+
+#include "app/Recordset.h"
+#include "app/StepRunner.h"
+#include "app/UserInterface.h"
+#include "log/Logging.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Shell.h"
+
+#include <QFileInfo>
+
+namespace tarnwick {
+
+SharedServices::SharedServices(UserInterface& ui, Shell& shell, Logging& log, const ProgramInfo& program)
+    : m_ui(ui), m_shell(shell), m_log(log), m_program(program)
+{
+}
+
+void SharedServices::ShowMessage(const QString& text)
+{
+    m_ui.showMessage(text);
+}
+
+void SharedServices::ExitApplication(int status)
+{
+    StepRunner().run([&] { m_log.CloseLogFile(); });
+    m_ui.exitProcess(status);
+}
+
+QString SharedServices::helpFilePath() const
+{
+    return m_program.pathBeside(QStringLiteral("Tarnwick.htm"));
+}
+
+void SharedServices::LaunchHelp()
+{
+    StepRunner steps([this](const Failure& f) {
+        m_ui.showMessage(ErrorText::errorInProcedure(f, QStringLiteral("LaunchHelp"), QStringLiteral("Module Module1")));
+    });
+    const QString path = helpFilePath();
+    if (!QFileInfo::exists(path)) {
+        m_ui.showMessage(QStringLiteral("Unable to open help file at:") + path);
+        return;
+    }
+    steps.run([&] { m_shell.openDocument(path); });
+}
+
+QString GetFieldString(const Recordset& recordset, const QString& fieldName)
+{
+    QString result;
+    StepRunner().run([&] {
+        const QVariant value = recordset.value(fieldName);
+        if (!value.isNull())
+            result = valueToText(value);
+    });
+    return result;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace tarnwick {
+
+class Logging;
+class Recordset;
+class Shell;
+class UserInterface;
+struct ProgramInfo;
+
+// The small routines every page uses: a message in front of the
+// administrator, the program's one orderly end, and the help page.
+class SharedServices
+{
+public:
+    SharedServices(UserInterface& ui, Shell& shell, Logging& log, const ProgramInfo& program);
+
+    void ShowMessage(const QString& text);
+    // Closes the log if one is open and ends the process at once.
+    [[noreturn]] void ExitApplication(int status = 0);
+    // Opens "Tarnwick.htm" beside the program with the system's handler.
+    void LaunchHelp();
+    QString helpFilePath() const;
+
+private:
+    UserInterface& m_ui;
+    Shell& m_shell;
+    Logging& m_log;
+    const ProgramInfo& m_program;
+};
+
+// The field's value as text; empty for a null value, a missing field or no current row.
+QString GetFieldString(const Recordset& recordset, const QString& fieldName);
+
+} // namespace tarnwick

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <vector>
+
+namespace tarnwick {
+
+// The one record of chosen subscribers: a header row 0 and data rows 1..Rows()-1,
+// ten columns addressed by key without letter case. Column 0 holds each row's
+// number; column 1 ("Selected") holds a check state. The wizard shows it
+// through a table model; the export and the headless command read it.
+class SelectionGrid : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kColumnCount = 10;
+    // The check state a ticked cell reads back as; anything else is not ticked.
+    static constexpr int kChecked = 1;
+    static constexpr int kUnchecked = 2;
+
+    enum Column {
+        RowNumber = 0, Selected, Alias, DisplayName, FirstName, LastName,
+        Extension, COS, HandlerObjectID, ObjectID
+    };
+
+    struct ColumnInfo
+    {
+        QString key;
+        QString header;
+        int widthTwips;
+        bool shown;
+    };
+    static const std::array<ColumnInfo, kColumnCount>& columns();
+
+    explicit SelectionGrid(QObject* parent = nullptr);
+
+    // Row count including the header row; setting 1 empties the grid.
+    int Rows() const { return static_cast<int>(m_rows.size()) + 1; }
+    void setRows(int rows);
+    // Index of the column with that key, -1 when there is none.
+    int ColIndex(const QString& key) const;
+
+    // Appends a data row whose column 0 holds `rowNumberText`.
+    void AddItem(const QString& rowNumberText);
+
+    QString TextMatrix(int row, int col) const;
+    void setTextMatrix(int row, int col, const QString& text);
+    // kChecked or kUnchecked for the Selected column of a data row; 0 elsewhere.
+    int CellChecked(int row, int col) const;
+    // True and 1 tick, false and 0 (and anything else) untick.
+    void setCellChecked(int row, int col, const QVariant& state);
+    bool isTicked(int row) const;
+
+    // While redraw is off, no change is signalled; switching it on signals one reset.
+    void setRedraw(bool on);
+    bool redraw() const { return m_redraw; }
+
+    // Convenience for the selection procedures: the text of a keyed column.
+    QString text(int row, const QString& key) const { return TextMatrix(row, ColIndex(key)); }
+
+Q_SIGNALS:
+    void gridReset();
+    void rowsAppended(int firstRow, int lastRow);
+    void cellChanged(int row, int col);
+
+private:
+    struct Row
+    {
+        std::array<QString, kColumnCount> cells;
+        bool checked = false;
+    };
+    Row* dataRow(int row);
+    const Row* dataRow(int row) const;
+
+    std::vector<Row> m_rows;
+    bool m_redraw = true;
+};
+
+// Part of the shared services: true when at least one data row is ticked.
+bool AnySubscriberSelected(const SelectionGrid& grid);
+
+} // namespace tarnwick

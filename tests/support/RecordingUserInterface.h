@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/UserInterface.h"
+#include "platform/Shell.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarnwick::test {
+
+// Thrown by RecordingUserInterface::exitProcess so a test can see the
+// program end without ending the test process.
+struct ExitRequested
+{
+    int status;
+};
+
+// Keeps every text core shows and answers questions from a script
+// (No / Cancel once the script runs out). Never blocks.
+class RecordingUserInterface : public UserInterface
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        enum Kind { Message, YesNo, OkCancel } kind;
+    };
+
+    void showMessage(const QString& text, const QString& title = kAppTitle) override;
+    bool askYesNo(const QString& text, const QString& title = kAppTitle) override;
+    bool askOkCancel(const QString& text, const QString& title = kAppTitle) override;
+    void yield() override { ++yields; }
+    [[noreturn]] void exitProcess(int status) override;
+
+    // Answers for the next questions, in order.
+    void answer(std::initializer_list<bool> answers) { m_answers.append(answers); }
+    QStringList texts() const;
+    void clear() { shown.clear(); }
+
+    QList<Shown> shown;
+    int yields = 0;
+    int exits = 0;
+
+private:
+    bool nextAnswer();
+    QList<bool> m_answers;
+};
+
+// Records what the program asked the shell to open.
+class RecordingShell : public Shell
+{
+public:
+    void openDocument(const QString& pathOrUrl) override { documents.append(pathOrUrl); }
+    void openInTextEditor(const QString& path) override { editorFiles.append(path); }
+    QStringList documents;
+    QStringList editorFiles;
+};
+
+} // namespace tarnwick::test
