@@ -13,12 +13,12 @@ find_library(TARNWICK_PSQL_ODBC NAMES psqlodbcw.so psqlodbcw
 set(TARNWICK_ODBC_SQLITE_DIR ${CMAKE_BINARY_DIR}/odbc/sqlite)
 set(TARNWICK_ODBC_PG_DIR ${CMAKE_BINARY_DIR}/odbc/postgres)
 if(TARNWICK_SQLITE_ODBC)
-  file(WRITE ${TARNWICK_ODBC_SQLITE_DIR}/odbcinst.ini
-    "[SQL Server]\nDescription=SQLite ODBC driver standing in for SQL Server\nDriver=${TARNWICK_SQLITE_ODBC}\n")
+  set(TARNWICK_ODBC_DRIVER ${TARNWICK_SQLITE_ODBC})
+  configure_file(${PROJECT_SOURCE_DIR}/demo/odbcinst.ini.in ${TARNWICK_ODBC_SQLITE_DIR}/odbcinst.ini @ONLY)
 else()
   message(WARNING "SQLite ODBC driver not found (Debian: libsqliteodbc); the demo and tests cannot reach a database")
 endif()
 if(TARNWICK_PSQL_ODBC)
-  file(WRITE ${TARNWICK_ODBC_PG_DIR}/odbcinst.ini
-    "[SQL Server]\nDescription=PostgreSQL ODBC driver standing in for SQL Server\nDriver=${TARNWICK_PSQL_ODBC}\n")
+  set(TARNWICK_ODBC_DRIVER ${TARNWICK_PSQL_ODBC})
+  configure_file(${PROJECT_SOURCE_DIR}/demo/odbcinst.ini.in ${TARNWICK_ODBC_PG_DIR}/odbcinst.ini @ONLY)
 endif()

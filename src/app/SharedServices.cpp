@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+#include <cstdlib>
+
 namespace tarnwick {
 
 SharedServices::SharedServices(UserInterface& ui, Shell& shell, Logging& log, const ProgramInfo& program)
@@ -25,6 +27,7 @@ void SharedServices::ExitApplication(int status)
 {
     StepRunner().run([&] { m_log.CloseLogFile(); });
     m_ui.exitProcess(status);
+    std::abort();  // exitProcess never returns; this keeps the promise if one ever does
 }
 
 QString SharedServices::helpFilePath() const

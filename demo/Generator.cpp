@@ -1,0 +1,194 @@
+#include "DemoDatabase.h"
+
+#include <QStringList>
+
+#include <random>
+
+namespace tarnwick::demo {
+
+GeneratorOptions largeOptions()
+{
+    GeneratorOptions o;
+    o.subscribers = 10000;
+    o.privateListsPerOwner = 3;
+    o.membersPerList = 15;
+    o.awkwardData = false;
+    return o;
+}
+
+namespace {
+
+const QStringList kFirstNames = {
+    QStringLiteral("Anna"), QStringLiteral("Ben"), QStringLiteral("Carla"), QStringLiteral("David"),
+    QStringLiteral("Elena"), QStringLiteral("Farid"), QStringLiteral("Grace"), QStringLiteral("Hiro"),
+    QStringLiteral("Ines"), QStringLiteral("Jonas"), QStringLiteral("Kasia"), QStringLiteral("Liam"),
+    QStringLiteral("Maya"), QStringLiteral("Nils"), QStringLiteral("Olga"), QStringLiteral("Pedro"),
+    QStringLiteral("Quinn"), QStringLiteral("Rosa"), QStringLiteral("Sam"), QStringLiteral("Tomás"),
+    QStringLiteral("Ulla"), QStringLiteral("Victor"), QStringLiteral("Wen"), QStringLiteral("Xavier"),
+    QStringLiteral("Yara"), QStringLiteral("Zoë"), QStringLiteral("Søren"), QStringLiteral("Łukasz"),
+    QStringLiteral("Joanne"), QStringLiteral("José")};
+const QStringList kLastNames = {
+    QStringLiteral("Smith"), QStringLiteral("Jones"), QStringLiteral("Garcia"), QStringLiteral("Müller"),
+    QStringLiteral("Rossi"), QStringLiteral("Novak"), QStringLiteral("Tanaka"), QStringLiteral("Okafor"),
+    QStringLiteral("Larsen"), QStringLiteral("Dubois"), QStringLiteral("Kowalski"), QStringLiteral("Chen"),
+    QStringLiteral("Patel"), QStringLiteral("Silva"), QStringLiteral("Ivanova"), QStringLiteral("Brown"),
+    QStringLiteral("Núñez"), QStringLiteral("Berg"), QStringLiteral("Walsh"), QStringLiteral("Haddad")};
+const QStringList kCosNames = {
+    QStringLiteral("Default Subscriber"), QStringLiteral("Executives"), QStringLiteral("Sales"),
+    QStringLiteral("Support Desk"), QStringLiteral("Engineering"), QStringLiteral("Operations"),
+    QStringLiteral("Voice Mail Only"), QStringLiteral("Contractors")};
+const QStringList kPublicLists = {
+    QStringLiteral("All Staff"), QStringLiteral("Sales Team"), QStringLiteral("Support, Tier 2"),
+    QStringLiteral("Engineering"), QStringLiteral("Managers"), QStringLiteral("Night Shift"),
+    QStringLiteral("Building A"), QStringLiteral("Building B"), QStringLiteral("Fire Wardens"),
+    QStringLiteral("Operators"), QStringLiteral("Executives"), QStringLiteral("New Starters")};
+const QStringList kListNames = {
+    QStringLiteral("My team"), QStringLiteral("Project Falcon"), QStringLiteral("Weekly call"),
+    QStringLiteral("Friends"), QStringLiteral("Escalations"), QStringLiteral("Customers, key"),
+    QStringLiteral("Lunch group"), QStringLiteral("Reviewers"), QStringLiteral("On call"),
+    QStringLiteral("Board \"inner\" circle")};
+
+QString asciiFold(QString s)
+{
+    s = s.normalized(QString::NormalizationForm_D);
+    QString out;
+    for (const QChar c : s) {
+        if (c == QChar(0x0141) || c == QChar(0x0142))
+            out += QLatin1Char('l');
+        else if (c == QChar(0x00F8) || c == QChar(0x00D8))
+            out += QLatin1Char('o');
+        else if (c.unicode() < 128 && c.isLetterOrNumber())
+            out += c.toLower();
+    }
+    return out;
+}
+
+class Ids
+{
+public:
+    explicit Ids(std::mt19937& rng) : m_rng(rng) {}
+    // Opaque identifiers shaped like the product's GUID texts.
+    QString next()
+    {
+        std::uniform_int_distribution<unsigned> d(0, 15);
+        QString s;
+        s.reserve(36);
+        for (int i = 0; i < 32; ++i) {
+            if (i == 8 || i == 12 || i == 16 || i == 20)
+                s += QLatin1Char('-');
+            s += QLatin1Char("0123456789ABCDEF"[d(m_rng)]);
+        }
+        return s;
+    }
+
+private:
+    std::mt19937& m_rng;
+};
+
+} // namespace
+
+GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& options)
+{
+    std::mt19937 rng(options.seed);
+    Ids ids(rng);
+    GeneratorSummary summary;
+    auto pick = [&rng](const QStringList& from) {
+        return from.at(std::uniform_int_distribution<int>(0, int(from.size()) - 1)(rng));
+    };
+    auto chance = [&rng](double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; };
+
+    db.beginBatch();
+
+    QStringList cosIds;
+    for (const QString& name : kCosNames) {
+        cosIds.append(ids.next());
+        db.addCos(cosIds.back(), name);
+    }
+    summary.classesOfService = int(cosIds.size());
+
+    struct Entry { QString id; QString alias; QString displayName; };
+    QList<Entry> publicLists;
+    for (int i = 0; i < kPublicLists.size(); ++i) {
+        Entry e{ids.next(), asciiFold(kPublicLists[i]) + QStringLiteral("dl"), kPublicLists[i]};
+        db.addPublicList(e.id, e.alias, e.displayName, QString::number(7000 + i));
+        publicLists.append(e);
+    }
+    summary.publicLists = int(publicLists.size());
+
+    const int firstExtension = options.subscribers >= 9000 ? 10000 : 1001;
+    QList<Entry> subscribers;
+    QHash<QString, int> aliasUse;
+    for (int i = 0; i < options.subscribers; ++i) {
+        const QString first = pick(kFirstNames);
+        const QString last = pick(kLastNames);
+        QString alias = asciiFold(first.left(1) + last);
+        if (int n = aliasUse[alias]++; n > 0)
+            alias += QString::number(n + 1);
+        DemoDatabase::Subscriber s;
+        s.objectId = ids.next();
+        s.alias = alias;
+        s.firstName = first;
+        s.lastName = last;
+        s.displayName = chance(0.5) ? last + QStringLiteral(", ") + first : first + QLatin1Char(' ') + last;
+        s.extension = QString::number(firstExtension + i);
+        s.callHandlerId = ids.next();
+        s.cosId = cosIds.at(std::uniform_int_distribution<int>(0, int(cosIds.size()) - 1)(rng));
+        // Most are full subscribers (1) or voice-mail-only (3); a few are system objects.
+        s.subscriberType = chance(0.85) ? 1 : (chance(0.6) ? 3 : 6);
+        if (options.awkwardData) {
+            switch (i) {
+            case 3: s.displayName = QStringLiteral("O'Brien, Pat \"Paddy\""); s.alias = QStringLiteral("o'brien"); break;
+            case 5: s.firstName = std::nullopt; s.displayName = s.lastName; break;
+            case 7: s.extension = std::nullopt; break;
+            case 9: s.displayName = QStringLiteral("Zhang Wěi (张伟)"); break;
+            case 11: s.displayName = QStringLiteral("Dr. \"Doc\" Berg"); break;
+            case 13: s.extension = QStringLiteral(" ") + *s.extension + QStringLiteral(" "); break;
+            case 15: s.cosId = std::nullopt; break;  // never reaches the grid
+            default: break;
+            }
+        }
+        db.addSubscriber(s);
+        // Several extensions for some subscribers (alternate numbers).
+        if (s.extension && chance(0.2))
+            db.addExtension(s.objectId, QString::number(firstExtension + 50000 + i));
+        subscribers.append({s.objectId, s.alias.value_or(QString()), s.displayName.value_or(QString())});
+    }
+    summary.subscribers = int(subscribers.size());
+
+    std::uniform_int_distribution<int> listCount(0, 2 * options.privateListsPerOwner);
+    std::uniform_int_distribution<int> memberCount(1, 2 * options.membersPerList - 1);
+    std::uniform_int_distribution<int> anySubscriber(0, int(subscribers.size()) - 1);
+    std::uniform_int_distribution<int> anyPublic(0, int(publicLists.size()) - 1);
+    for (int owner = 0; owner < subscribers.size(); ++owner) {
+        const int lists = listCount(rng);
+        for (int l = 0; l < lists; ++l) {
+            const QString listId = ids.next();
+            const QString name = pick(kListNames);
+            db.addPrivateList(listId, subscribers[owner].id, asciiFold(name) + QString::number(l + 1), name,
+                              QString::number(l + 1));
+            ++summary.privateLists;
+            if (options.awkwardData && owner == 2 && l == 0)
+                continue;  // a list without members
+            const int members = memberCount(rng);
+            for (int m = 0; m < members; ++m) {
+                if (chance(0.1)) {
+                    const Entry& dl = publicLists[anyPublic(rng)];
+                    db.addMember(listId, 2, dl.id, dl.alias, dl.displayName);
+                } else {
+                    const Entry& sub = subscribers[anySubscriber(rng)];
+                    db.addMember(listId, 1, sub.id, sub.alias, sub.displayName);
+                }
+                ++summary.memberships;
+            }
+            if (options.awkwardData && owner == 4 && l == 0) {
+                db.addMember(listId, 5, ids.next(), QStringLiteral("fax-gateway"), QStringLiteral("Fax gateway"));
+                db.addMember(listId, 1, subscribers[1].id, std::nullopt, subscribers[1].displayName);
+                summary.memberships += 2;
+            }
+        }
+    }
+    db.commitBatch();
+    return summary;
+}
+
+} // namespace tarnwick::demo

@@ -1,0 +1,75 @@
+#include "app/Wizard.h"
+
+#include "app/frmMain.h"
+#include "export/frmDumpInfo.h"
+#include "select/frmChooseSubscribers.h"
+
+namespace tarnwick {
+
+Wizard::Wizard(AppContext& app) : m_app(app) {}
+
+Wizard::~Wizard() = default;
+
+frmMain& Wizard::welcomePage()
+{
+    if (!m_main)
+        m_main = std::make_unique<frmMain>(m_app, *this);
+    return *m_main;
+}
+
+frmChooseSubscribers& Wizard::selectionPage()
+{
+    if (!m_select)
+        m_select = std::make_unique<frmChooseSubscribers>(m_app, *this);
+    return *m_select;
+}
+
+frmDumpInfo& Wizard::exportPage()
+{
+    if (!m_export)
+        m_export = std::make_unique<frmDumpInfo>(m_app, *this);
+    return *m_export;
+}
+
+void Wizard::start()
+{
+    welcomePage().show();
+}
+
+void Wizard::goToSelection(QWidget& from)
+{
+    QWidget& page = selectionPage();
+    page.move(from.pos());
+    page.show();
+    from.hide();
+}
+
+void Wizard::goToWelcome(QWidget& from)
+{
+    QWidget& page = welcomePage();
+    page.move(from.pos());
+    from.hide();
+    page.show();
+}
+
+void Wizard::goToExport(QWidget& from)
+{
+    QWidget& page = exportPage();
+    page.move(from.pos());
+    page.show();
+    from.hide();
+}
+
+void Wizard::backFromExport()
+{
+    if (!m_export)
+        return;
+    QWidget& select = selectionPage();
+    select.move(m_export->pos());
+    // Unloaded later: this runs inside one of the page's own handlers.
+    m_export->hide();
+    m_export.release()->deleteLater();
+    select.show();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,113 @@
+#include "app/frmMain.h"
+
+#include "app/AppContext.h"
+#include "app/StepRunner.h"
+#include "app/WindowLayout.h"
+#include "app/Wizard.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace tarnwick {
+
+using layout::twipsRect;
+
+const QString frmMain::kDescription = QStringLiteral(
+    "The Tarnwick tool is designed to let administrators generate complete membership lists of all private "
+    "distribution lists owned by some or all subscribers on a Orvane voice mail server.  The tool will walk "
+    "through all private lists for selected subscribers and export every user and distribution list that is a "
+    "member of a private list owned by those subscriber to the CSV output you select.  ");
+
+frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_wizard(wizard)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tarnwick"));
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(layout::px(11400), layout::px(7410));
+    setCentralWidget(client);
+
+    auto* heading = new QLabel(QStringLiteral("Tarnwick"), client);
+    heading->setObjectName(QStringLiteral("Label1"));
+    heading->setFont(layout::pageFont(24, true));
+    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+
+    auto* description = new QLabel(kDescription, client);
+    description->setObjectName(QStringLiteral("lblMain"));
+    description->setFont(layout::pageFont(8.25));
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    description->setGeometry(twipsRect(150, 1080, 10965, 1425));
+
+    auto button = [client](const char* name, const QString& caption, QRect geometry) {
+        auto* b = new QPushButton(caption, client);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(geometry);
+        return b;
+    };
+    QPushButton* help = button("cmdHelp", QStringLiteral("Help"), twipsRect(60, 6900, 1455, 435));
+    QPushButton* previous = button("cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 6900, 1455, 435));
+    QPushButton* next = button("cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 6900, 1455, 435));
+    QPushButton* exit = button("cmdExit", QStringLiteral("Exit"), twipsRect(10140, 6900, 1215, 435));
+    previous->setEnabled(false);  // the first page has nowhere to go back to
+    setTabOrder(exit, help);
+    setTabOrder(help, previous);
+    setTabOrder(previous, next);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* exitAction = file->addAction(QStringLiteral("Exit"));
+    exitAction->setObjectName(QStringLiteral("mnuExit"));
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    helpMenu->setObjectName(QStringLiteral("MainHelp"));
+    QAction* helpAction = helpMenu->addAction(QStringLiteral("Help"));
+    helpAction->setObjectName(QStringLiteral("mnuHelp"));
+    helpMenu->addSeparator()->setObjectName(QStringLiteral("seperator"));
+    QAction* about = helpMenu->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("About"));
+    QAction* update = helpMenu->addAction(QStringLiteral("Check for updated version"));
+    update->setObjectName(QStringLiteral("mnuCheckForUpdatedVersion"));
+
+    connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
+    connect(helpAction, &QAction::triggered, this, [this] { m_app.services.LaunchHelp(); });
+    connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
+    connect(exitAction, &QAction::triggered, this, [this] { m_app.services.ExitApplication(); });
+    connect(next, &QPushButton::clicked, this, &frmMain::cmdNext_Click);
+    connect(about, &QAction::triggered, this, &frmMain::About_Click);
+    connect(update, &QAction::triggered, this, &frmMain::mnuCheckForUpdatedVersion_Click);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed single border
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::cmdNext_Click()
+{
+    StepRunner steps([this](const Failure& f) {
+        m_app.services.ShowMessage(ErrorText::inProcedure(f, QStringLiteral("cmdNext_Click"), QStringLiteral("Form frmMain")));
+    });
+    steps.run([&] { m_wizard.goToSelection(*this); });
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    m_app.services.ExitApplication();
+}
+
+void frmMain::About_Click()
+{
+    // The About dialog is wired in with its own change.
+}
+
+void frmMain::mnuCheckForUpdatedVersion_Click()
+{
+    // The update check is wired in with its own change.
+}
+
+} // namespace tarnwick

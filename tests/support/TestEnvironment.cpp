@@ -1,0 +1,53 @@
+#include "support/TestEnvironment.h"
+
+#include "app/Recordset.h"
+#include "platform/RegFileRegistry.h"
+
+#include <QDir>
+
+namespace tarnwick::test {
+
+QString TestEnvironment::registryText(std::uint32_t versionNumber, std::uint32_t buildNumber, const QString& idcProgId)
+{
+    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
+                                  "\"Version Number\"=dword:%1\r\n"
+                                  "\"Build Number\"=dword:%2\r\n")
+                       .arg(versionNumber, 8, 16, QLatin1Char('0'))
+                       .arg(buildNumber, 8, 16, QLatin1Char('0'));
+    if (!idcProgId.isNull())
+        text += QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n"
+                               "\"IDCProgID\"=\"%1\"\r\n")
+                    .arg(idcProgId);
+    return text;
+}
+
+TestEnvironment::TestEnvironment(const QString& registryFile)
+{
+    this->registry = RegFileRegistry::fromBytes(registryFile.toUtf8(), QStringLiteral("test.reg"));
+    app = std::make_unique<AppContext>(ui, shell, *this->registry, ProgramInfo::inFolder(m_dir.path()), clock);
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    app.reset();
+    m_database.reset();
+    // Each test's database file goes away with its folder; drop the cached connections to it.
+    closeDatabaseConnections();
+}
+
+demo::DemoDatabase& TestEnvironment::database()
+{
+    if (!m_database) {
+        m_database = demo::DemoDatabase::createSqlite(path(QStringLiteral("OrvaneDb")));
+        app->strConnectionString = connectionString();
+    }
+    return *m_database;
+}
+
+QString TestEnvironment::connectionString() const
+{
+    return demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("OrvaneDb"))));
+}
+
+} // namespace tarnwick::test

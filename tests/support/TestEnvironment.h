@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "platform/Clock.h"
+#include "platform/Registry.h"
+#include "support/RecordingUserInterface.h"
+
+#include "DemoDatabase.h"
+
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace tarnwick::test {
+
+// Everything a core test needs, in a fresh temporary folder that serves as
+// the program folder: a recorder for the administrator's side, a fixed clock,
+// a registry, the program-wide context, and on request a product database.
+class TestEnvironment
+{
+public:
+    // The .reg text of an installation at the given version (4.0(3.100) by default).
+    static QString registryText(std::uint32_t versionNumber = 0x00040000, std::uint32_t buildNumber = 0x00030064,
+                                const QString& idcProgId = QString());
+
+    explicit TestEnvironment(const QString& registryFile = registryText());
+    ~TestEnvironment();
+
+    QString folder() const { return m_dir.path(); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // A product database (schema only) in the folder, created on first call;
+    // the context's connection string then reaches it through ODBC.
+    demo::DemoDatabase& database();
+    QString connectionString() const;
+
+    RecordingUserInterface ui;
+    RecordingShell shell;
+    FixedClock clock{QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27))};
+    std::unique_ptr<RegistryBackend> registry;
+    std::unique_ptr<AppContext> app;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<demo::DemoDatabase> m_database;
+};
+
+} // namespace tarnwick::test
