@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+namespace tarnwick {
+
+class SubscriberSelection;
+
+// Reads a text file one line at a time. A line ends at CR, CR LF or LF (files
+// written on this platform end their lines with LF alone); the terminator is
+// not part of the line. Lines are 8-bit text in the system's code page.
+class TextLineReader
+{
+public:
+    explicit TextLineReader(QIODevice& device) : m_device(device) {}
+    bool atEnd();
+    // The next line; fails (Failure) when reading past the end of the file.
+    QString readLine();
+
+private:
+    bool fill();
+
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+};
+
+// Adds the subscribers a CSV file names: the header line says which field
+// holds the alias and which the extension; each further line's subscriber is
+// found by extension or, failing that, by alias. Ends with a summary of the
+// lines read and the rows the grid gained.
+class CsvSubscriberImport
+{
+public:
+    explicit CsvSubscriberImport(SubscriberSelection& selection) : m_selection(selection) {}
+
+    void run(const QString& path);
+
+    // What the last run counted: data lines read and lookup rows handed to
+    // AddUserToGrid (which may have refused some).
+    qint64 linesRead() const { return m_linesRead; }
+    qint64 usersAdded() const { return m_usersAdded; }
+
+private:
+    void importLine(const QString& line);
+    // Hands every row of the lookup to AddUserToGrid; false when it found none or failed.
+    bool addFound(const QString& sql, const QString& idField);
+
+    SubscriberSelection& m_selection;
+    qsizetype m_aliasColumn = -1;
+    qsizetype m_extensionColumn = -1;
+    qint64 m_linesRead = 0;
+    qint64 m_usersAdded = 0;
+};
+
+} // namespace tarnwick

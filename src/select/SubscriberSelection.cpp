@@ -1,0 +1,353 @@
+#include "select/SubscriberSelection.h"
+
+#include "app/AppContext.h"
+#include "app/Recordset.h"
+#include "app/SqlText.h"
+#include "app/StepRunner.h"
+#include "app/UserInterface.h"
+#include "select/CsvSubscriberImport.h"
+#include "select/NumberText.h"
+#include "select/SelectionGrid.h"
+#include "select/SelectionProgress.h"
+
+namespace tarnwick {
+
+namespace {
+
+const QString kOwner = QStringLiteral("Form frmChooseSubscribers");
+
+// "Loading ... 37 of 1200": the total carries the blank of a number's sign.
+QString totalText(qsizetype total)
+{
+    return QLatin1Char(' ') + QString::number(total);
+}
+
+// Walks the rows of a recordset from where it stands. A failing end test or
+// move ends the walk (after the runner has reported it), so a recordset that
+// never opened is not walked for ever.
+template <typename Visit>
+void walkRows(Recordset& rs, StepRunner& steps, Visit&& visit)
+{
+    for (;;) {
+        const std::optional<bool> end = steps.value([&] { return rs.atEnd(); });
+        if (!end || *end)
+            return;
+        visit();
+        if (!steps.run([&] { rs.moveNext(); }))
+            return;
+    }
+}
+
+void closeQuietly(Recordset& rs)
+{
+    StepRunner().run([&] { rs.close(); });
+}
+
+} // namespace
+
+const std::array<SelectionModeEntry, 6>& selectionModes()
+{
+    static const std::array<SelectionModeEntry, 6> modes{{
+        {QStringLiteral("All Subscribers"), 1, ModeInputs::None},
+        {QStringLiteral("Subscribers with extension numbers from:"), 2, ModeInputs::ExtensionRange},
+        {QStringLiteral("Subscribers referenced in this CSV file:"), 6, ModeInputs::CsvFile},
+        {QStringLiteral("Subscribers associated with this class of service: "), 7, ModeInputs::ClassOfService},
+        {QStringLiteral("Select subscribers with sub string in their display name"), 10, ModeInputs::SubString},
+        {QStringLiteral("Select subscribers with sub string in their COS name"), 11, ModeInputs::SubString},
+    }};
+    return modes;
+}
+
+const SelectionModeEntry* selectionModeByCode(int code)
+{
+    for (const SelectionModeEntry& entry : selectionModes()) {
+        if (entry.code == code)
+            return &entry;
+    }
+    return nullptr;
+}
+
+std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& steps)
+{
+    std::vector<ClassOfService> list;
+    Recordset rs;
+    steps.run([&] {
+        rs.open(QStringLiteral("SELECT COSObjectID as ObjectID, TextName as DisplayName FROM vw_COS"),
+                app.strConnectionString);
+    });
+    // A count that cannot be read counts as none found.
+    if (steps.test([&] { return rs.recordCount() < 1; })) {
+        app.services.ShowMessage(QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
+        app.services.ExitApplication();
+    }
+    steps.run([&] { rs.moveFirst(); });
+    walkRows(rs, steps, [&] {
+        // Both lists stay parallel even when a value cannot be read.
+        ClassOfService cos;
+        steps.run([&] { cos.objectId = rs.text(QStringLiteral("ObjectID")); });
+        steps.run([&] { cos.displayName = rs.text(QStringLiteral("DisplayName")); });
+        list.push_back(std::move(cos));
+    });
+    steps.run([&] { rs.close(); });
+    return list;
+}
+
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name)
+{
+    for (const ClassOfService& cos : list) {
+        if (cos.displayName == name)
+            return cos;
+    }
+    return std::nullopt;
+}
+
+RangeCheck checkExtensionRange(const QString& low, const QString& high)
+{
+    if (!isNumericText(low) || !isNumericText(high))
+        return RangeCheck::NotNumeric;
+    const double lo = leadingNumber(low);
+    const double hi = leadingNumber(high);
+    if (lo >= 0 && lo <= hi && hi >= 0)
+        return RangeCheck::Accepted;
+    return RangeCheck::NotAscending;
+}
+
+SubscriberSelection::SubscriberSelection(AppContext& app, SelectionGrid& grid, SelectionProgress& progress)
+    : m_app(app), m_grid(grid), m_progress(progress)
+{
+}
+
+int SubscriberSelection::fillGrid(const SelectionRequest& request)
+{
+    StepRunner steps;  // failures here pass without a word; every step still runs
+    steps.run([&] {
+        m_progress.setOf(QStringLiteral("of "));
+        m_progress.setTitle(QStringLiteral("Loading subscriber data..."));
+    });
+    m_grid.setRows(1);
+    m_grid.setRedraw(false);
+    m_app.ui.yield();
+
+    switch (static_cast<SelectionMode>(request.mode)) {
+    case SelectionMode::AllSubscribers:
+        AddAllSubscribers();
+        break;
+    case SelectionMode::ExtensionRange:
+        AddSubscribersByExtensionRange(request.low, request.high);
+        break;
+    case SelectionMode::CsvFile:
+        AddSubscribersFromCSV(request.csvPath);
+        break;
+    case SelectionMode::ClassOfService:
+        if (request.cosName.isEmpty())
+            m_app.ui.showMessage(QStringLiteral("You must first select a COS"));
+        else
+            AddSubscribersByCOS(request.cosId);
+        break;
+    case SelectionMode::DisplayNameSubString:
+    case SelectionMode::CosNameSubString:
+        // Only emptiness is refused here: a text of blanks or ";" goes on and finds nobody.
+        if (request.subString.isEmpty())
+            m_app.ui.showMessage(QStringLiteral("You must enter a sub string or multiple sub strings seperated with ';'"));
+        else if (request.mode == static_cast<int>(SelectionMode::DisplayNameSubString))
+            AddSubscriberbyDisplayNameSubString(request.subString);
+        else
+            AddSubscriberbyCOSNameSubString(request.subString);
+        break;
+    }
+
+    m_grid.setRedraw(true);
+    steps.run([&] { m_progress.hide(); });
+    return m_grid.Rows() > 1 ? m_grid.Rows() - 1 : 0;
+}
+
+void SubscriberSelection::AddUserToGrid(const QString& objectId)
+{
+    // Every failure here passes without a word; the two lookups that find
+    // nothing usable say so and add no row.
+    StepRunner steps;
+    Recordset subscriber;
+    steps.run([&] {
+        subscriber.open(QStringLiteral("SELECT Alias, FirstName, LastName, DTMFAccessID, DisplayName, "
+                                       "CallHandlerObjectID, COSObjectID FROM vw_Subscriber WHERE SubscriberObjectId=")
+                            + sqlQuoted(objectId),
+                        m_app.strConnectionString);
+    });
+    if (steps.test([&] { return subscriber.recordCount() != 1; })) {
+        m_app.ui.showMessage(QStringLiteral("Unable to find single subscriber by ObjectID=") + objectId
+                             + QStringLiteral(" in AddUserToGrid routine"));
+        return;
+    }
+
+    const std::optional<QVariant> cosValue = steps.value([&] { return subscriber.value(QStringLiteral("COSObjectID")); });
+    // Without a class of service there is nothing to look up and nothing to name: skipped silently.
+    if (!cosValue || cosValue->isNull())
+        return;
+    const QString cosId = valueToText(*cosValue);
+    Recordset cos;
+    steps.run([&] {
+        cos.open(QStringLiteral("SELECT TextName as DisplayName from vw_COS WHERE COSObjectID=") + sqlQuoted(cosId),
+                 m_app.strConnectionString);
+    });
+    if (steps.test([&] { return cos.recordCount() != 1; })) {
+        m_app.ui.showMessage(QStringLiteral("Unable to find single COS instance by ObjectID=") + cosId
+                             + QStringLiteral(" in AddUsersToGrid routine"));
+        return;
+    }
+
+    const QString alias = GetFieldString(subscriber, QStringLiteral("Alias"));
+    const QString firstName = GetFieldString(subscriber, QStringLiteral("FirstName"));
+    const QString lastName = GetFieldString(subscriber, QStringLiteral("LastName"));
+    const QString displayName = GetFieldString(subscriber, QStringLiteral("DisplayName"));
+    const QString extension = GetFieldString(subscriber, QStringLiteral("DTMFAccessID"));
+    const QString cosName = GetFieldString(cos, QStringLiteral("DisplayName"));
+    const QString handlerId = GetFieldString(subscriber, QStringLiteral("CallHandlerObjectID"));
+
+    // Column 0 of the new row holds its own number.
+    m_grid.AddItem(QString::number(m_grid.Rows()));
+    const int row = m_grid.Rows() - 1;
+    m_grid.setCellChecked(row, m_grid.ColIndex(QStringLiteral("selected")), true);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Alias")), alias);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("DisplayName")), displayName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("FirstName")), firstName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("LastName")), lastName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Extension")), extension);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("COS")), cosName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("ObjectID")), objectId);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("HandlerObjectID")), handlerId);
+}
+
+template <typename Chosen>
+void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
+                                          bool hideWhenNoneFound, Chosen&& chosen)
+{
+    StepRunner steps([&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
+    Recordset rs;
+    steps.run([&] { rs.open(sql, m_app.strConnectionString); });
+    // A count that cannot be read counts as none found.
+    if (steps.test([&] { return rs.recordCount() < 1; })) {
+        m_app.ui.showMessage(notFound);
+        closeQuietly(rs);
+        if (hideWhenNoneFound)
+            StepRunner().run([&] { m_progress.hide(); });
+        return;
+    }
+    steps.run([&] {
+        m_progress.show();
+        m_progress.setTotal(totalText(rs.recordCount()));
+    });
+    qint64 count = 0;
+    steps.run([&] { rs.moveFirst(); });
+    walkRows(rs, steps, [&] {
+        if (!chosen(rs, steps))
+            return;
+        if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+            AddUserToGrid(*id);
+        ++count;
+        steps.run([&] {
+            m_progress.setCount(QString::number(count));
+            m_progress.repaint();
+        });
+    });
+    closeQuietly(rs);
+    StepRunner().run([&] { m_progress.hide(); });
+}
+
+void SubscriberSelection::AddAllSubscribers()
+{
+    addWithProgress(QStringLiteral("AddAllSubscribers"),
+                    QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE SubscriberType IN (1,3)"),
+                    QStringLiteral("No subscribers found in database!"), true,
+                    [](Recordset&, StepRunner&) { return true; });
+}
+
+void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, const QString& high)
+{
+    switch (checkExtensionRange(low, high)) {
+    case RangeCheck::NotNumeric:
+        m_app.ui.showMessage(QStringLiteral("Invalid input for extension range - only numbers are allowed"));
+        return;
+    case RangeCheck::NotAscending:
+        m_app.ui.showMessage(
+            QStringLiteral("The upper extension range must be strictly higher than the lower extension range"));
+        return;
+    case RangeCheck::Accepted:
+        break;
+    }
+    const double lo = leadingNumber(low);
+    const double hi = leadingNumber(high);
+    addWithProgress(QStringLiteral("AddSubscribersByExtensionRange"),
+                    QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
+                                   "WHERE SubscriberType in (1,3)"),
+                    QStringLiteral("No subscribers found in the backed up database."), true,
+                    [lo, hi](Recordset& rs, StepRunner& steps) {
+                        // An extension that cannot be read is reported and judged as 0.
+                        double value = 0;
+                        steps.run([&] { value = leadingNumber(rs.text(QStringLiteral("DTMFAccessID"))); });
+                        return lo <= value && value <= hi;
+                    });
+}
+
+void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)
+{
+    // The progress window is not shown yet when nothing is found, so it is not hidden either.
+    addWithProgress(QStringLiteral("AddSubscribersByCOS"),
+                    QStringLiteral("SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=")
+                        + sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
+                    QStringLiteral("No subscribers found associated with that COS in the database."), false,
+                    [](Recordset&, StepRunner&) { return true; });
+}
+
+void SubscriberSelection::AddSubscriberbyDisplayNameSubString(const QString& subStrings)
+{
+    addBySubString(QStringLiteral("AddSubscriberbyDisplayNameSubString"),
+                   QStringLiteral("SELECT SubscriberObjectID as ObjectID, DisplayName FROM vw_Subscriber "
+                                  "WHERE SubscriberType in (1,3)"),
+                   subStrings);
+}
+
+void SubscriberSelection::AddSubscriberbyCOSNameSubString(const QString& subStrings)
+{
+    // Subscribers of every type: this query has no type filter.
+    addBySubString(QStringLiteral("AddSubscriberbyCOSNameSubString"),
+                   QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID as ObjectID, vw_COS.TextName as DisplayName "
+                                  "FROM vw_Subscriber INNER JOIN vw_COS on vw_Subscriber.COSObjectID=vw_COS.COSObjectID"),
+                   subStrings);
+}
+
+void SubscriberSelection::addBySubString(const QString& procedure, const QString& sql, const QString& subStrings)
+{
+    if (subStrings.isEmpty())
+        return;
+    QStringList pieces;
+    for (const QString& piece : subStrings.split(QLatin1Char(';'))) {
+        const QString trimmed = piece.trimmed();
+        if (!trimmed.isEmpty())
+            pieces.append(trimmed);
+    }
+    StepRunner steps([&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
+    Recordset rs;
+    steps.run([&] { rs.open(sql, m_app.strConnectionString); });
+    walkRows(rs, steps, [&] {
+        // A null name contains nothing and is no failure.
+        const std::optional<QVariant> name = steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
+        if (!name || name->isNull())
+            return;
+        const QString displayName = valueToText(*name);
+        for (const QString& piece : std::as_const(pieces)) {
+            if (displayName.contains(piece, Qt::CaseInsensitive)) {
+                if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+                    AddUserToGrid(*id);
+                break;  // once per row, however many pieces match
+            }
+        }
+    });
+    closeQuietly(rs);
+}
+
+void SubscriberSelection::AddSubscribersFromCSV(const QString& path)
+{
+    CsvSubscriberImport(*this).run(path);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tarnwick {
+
+struct AppContext;
+class SelectionGrid;
+class SelectionProgress;
+class StepRunner;
+
+// The ways to fill the grid, by the code each entry of the mode list carries.
+enum class SelectionMode : int {
+    AllSubscribers = 1,
+    ExtensionRange = 2,
+    CsvFile = 6,
+    ClassOfService = 7,
+    DisplayNameSubString = 10,
+    CosNameSubString = 11,
+};
+
+// Which inputs a mode shows beside the mode list.
+enum class ModeInputs { None, ExtensionRange, CsvFile, ClassOfService, SubString };
+
+struct SelectionModeEntry
+{
+    QString text;
+    int code;
+    ModeInputs inputs;
+};
+
+// The mode list's entries, in list order.
+const std::array<SelectionModeEntry, 6>& selectionModes();
+// The entry with that code; nullptr for a code no entry carries.
+const SelectionModeEntry* selectionModeByCode(int code);
+
+struct ClassOfService
+{
+    QString objectId;
+    QString displayName;
+};
+
+// Reads the classes of service the way the selection page's load fills its
+// two lists, in the order vw_COS returns them. Failures go to `steps` (the
+// caller's own report); when none can be found the administrator is told
+// "No COS objects found in the backed up database!  Exiting..." and the
+// program ends.
+std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& steps);
+// The first class of service whose display name is exactly `name`.
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name);
+
+// What "Add Subscribers To Grid" needs from the page: the chosen mode and
+// the inputs of that mode, as typed or chosen.
+struct SelectionRequest
+{
+    int mode = static_cast<int>(SelectionMode::AllSubscribers);
+    QString low;        // extension range, as typed
+    QString high;
+    QString csvPath;    // subscribers named in a CSV file
+    QString cosName;    // the chosen class of service's entry text; empty when none is chosen
+    QString cosId;      // and its object id
+    QString subString;  // sub strings separated by ";"
+};
+
+enum class RangeCheck { Accepted, NotNumeric, NotAscending };
+// The extension range's rule: both bounds numbers, neither negative, the
+// lower not above the upper (equal bounds are one extension).
+RangeCheck checkExtensionRange(const QString& low, const QString& high);
+
+// Fills the selection grid from the product database: the lookup behind
+// every row (AddUserToGrid), the five query procedures and the CSV import,
+// and the Add Subscribers step that picks one of them. Messages go to the
+// administrator through the context's user interface; progress goes to
+// `progress`. Nothing here writes to the database.
+class SubscriberSelection
+{
+public:
+    SubscriberSelection(AppContext& app, SelectionGrid& grid, SelectionProgress& progress);
+
+    // "Add Subscribers To Grid": empties the grid, runs the mode's procedure
+    // after the page's own checks, and returns the number of data rows the
+    // grid then holds (what "Users in Grid" shows).
+    int fillGrid(const SelectionRequest& request);
+
+    // Looks the subscriber and its class of service up and appends a ticked row.
+    void AddUserToGrid(const QString& objectId);
+
+    void AddAllSubscribers();
+    void AddSubscribersByExtensionRange(const QString& low, const QString& high);
+    void AddSubscribersByCOS(const QString& cosObjectId);
+    void AddSubscriberbyDisplayNameSubString(const QString& subStrings);
+    void AddSubscriberbyCOSNameSubString(const QString& subStrings);
+    void AddSubscribersFromCSV(const QString& path);
+
+    AppContext& app() { return m_app; }
+    SelectionGrid& grid() { return m_grid; }
+    SelectionProgress& progress() { return m_progress; }
+
+private:
+    template <typename Chosen>
+    void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
+                         bool hideWhenNoneFound, Chosen&& chosen);
+    void addBySubString(const QString& procedure, const QString& sql, const QString& subStrings);
+
+    AppContext& m_app;
+    SelectionGrid& m_grid;
+    SelectionProgress& m_progress;
+};
+
+} // namespace tarnwick
