@@ -123,6 +123,33 @@ void SelectionGrid::setRedraw(bool on)
         Q_EMIT gridReset();
 }
 
+void SelectionGrid::setCurrentCell(int row, int col)
+{
+    m_currentRow = row;
+    m_currentCol = col;
+}
+
+void SelectionGrid::clickCurrentCell()
+{
+    if (m_currentRow <= 0 || m_currentCol <= 1)
+        return;
+    const int selected = ColIndex(QStringLiteral("Selected"));
+    setCellChecked(m_currentRow, selected, CellChecked(m_currentRow, selected) == kChecked ? 0 : 1);
+}
+
+void SelectionGrid::setAllTicked(bool ticked)
+{
+    // One notice for the whole column rather than one per row.
+    const bool redraw = m_redraw;
+    m_redraw = false;
+    const int selected = ColIndex(QStringLiteral("selected"));
+    for (int r = 1; r < Rows(); ++r)
+        setCellChecked(r, selected, ticked);
+    m_redraw = redraw;
+    if (redraw && Rows() > 1)
+        Q_EMIT allChecksChanged();
+}
+
 bool AnySubscriberSelected(const SelectionGrid& grid)
 {
     if (grid.Rows() < 2)

@@ -62,10 +62,29 @@ public:
     // Convenience for the selection procedures: the text of a keyed column.
     QString text(int row, const QString& key) const { return TextMatrix(row, ColIndex(key)); }
 
+    // The current cell, which a click makes current.
+    int currentRow() const { return m_currentRow; }
+    int currentCol() const { return m_currentCol; }
+    void setCurrentCell(int row, int col);
+
+    // A click in a data row right of the check box flips the row's tick; the
+    // check box itself is flipped by editing it.
+    void clickCurrentCell();
+    // Only the check box may be edited.
+    bool allowsEditing(int col) const { return col == ColIndex(QStringLiteral("Selected")); }
+    // Back to the header's top-left cell, so a click that follows before a
+    // cell is picked flips nothing.
+    void resetCurrentCell() { setCurrentCell(0, 0); }
+
+    void SelectAll() { setAllTicked(true); }
+    void UnselectAll() { setAllTicked(false); }
+
 Q_SIGNALS:
     void gridReset();
     void rowsAppended(int firstRow, int lastRow);
     void cellChanged(int row, int col);
+    // Every data row's check state may have changed (Select All, deSelect All).
+    void allChecksChanged();
 
 private:
     struct Row
@@ -76,8 +95,12 @@ private:
     Row* dataRow(int row);
     const Row* dataRow(int row) const;
 
+    void setAllTicked(bool ticked);
+
     std::vector<Row> m_rows;
     bool m_redraw = true;
+    int m_currentRow = 0;
+    int m_currentCol = 0;
 };
 
 // Part of the shared services: true when at least one data row is ticked.

@@ -1,11 +1,266 @@
 #include "select/frmChooseSubscribers.h"
 
+#include "app/AppContext.h"
+#include "app/StepRunner.h"
+#include "app/UserInterface.h"
+#include "app/WindowLayout.h"
+#include "app/Wizard.h"
+#include "select/SelectionGridModel.h"
+#include "select/frmProgress.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
 namespace tarnwick {
 
-frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWidget* parent)
-    : QWidget(parent), m_app(app), m_wizard(wizard)
+using layout::px;
+using layout::twipsRect;
+
+namespace {
+
+const QString kOwner = QStringLiteral("Form frmChooseSubscribers");
+constexpr int kInputHeight = 315;
+
+QString chooseFileWithDialog(QWidget* parent, const QString& title, const QString& startPath)
 {
+    QString filter = QStringLiteral("All Files (*)");
+    return QFileDialog::getOpenFileName(parent, title, startPath.isEmpty() ? QDir::rootPath() : startPath, filter,
+                                        &filter);
+}
+
+} // namespace
+
+frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWidget* parent)
+    : QWidget(parent), m_app(app), m_wizard(wizard), m_progress(std::make_unique<frmProgress>()),
+      m_selection(app, m_grid, m_progress->labels()), m_chooseFile(chooseFileWithDialog)
+{
+    setObjectName(QStringLiteral("frmChooseSubscribers"));
     setWindowTitle(QStringLiteral("Tarnwick"));
+    setFixedSize(px(11490), px(7695));  // a fixed single border
+
+    auto* heading = new QLabel(QStringLiteral("Select Subscribers"), this);
+    heading->setObjectName(QStringLiteral("Label1"));
+    heading->setFont(layout::pageFont(24, true));
+    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+
+    auto* frame = new QGroupBox(QStringLiteral("Select Subscribers"), this);
+    frame->setObjectName(QStringLiteral("frameSelectSubscribers"));
+    frame->setGeometry(twipsRect(120, 720, 11250, 6180));
+
+    auto button = [](QWidget* owner, const char* name, const QString& caption, QRect geometry) {
+        auto* b = new QPushButton(caption, owner);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(geometry);
+        return b;
+    };
+    auto label = [](QWidget* owner, const char* name, const QString& caption, QRect geometry) {
+        auto* l = new QLabel(caption, owner);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(geometry);
+        return l;
+    };
+    auto textBox = [](QWidget* owner, const char* name, QRect geometry, int maxLength) {
+        auto* t = new QLineEdit(owner);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setGeometry(geometry);
+        if (maxLength > 0)
+            t->setMaxLength(maxLength);
+        return t;
+    };
+    auto comboBox = [](QWidget* owner, const char* name, QRect geometry) {
+        auto* c = new QComboBox(owner);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setGeometry(geometry);
+        return c;
+    };
+
+    // The mode inputs sit wherever; the mode change moves the ones it shows onto the mode list's line.
+    m_cmbSubscriberSelectType = comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4215, kInputHeight));
+    m_txtSubscriberExtensionRangeLow =
+        textBox(frame, "txtSubscriberExtensionRangeLow", twipsRect(4500, 780, 1575, kInputHeight), 20);
+    m_lblExtensionRangeTo = label(frame, "lblExtensionRangeTo", QStringLiteral("To:"), twipsRect(6120, 780, 375, kInputHeight));
+    m_txtSubscriberExtensionRangeHigh =
+        textBox(frame, "txtSubscriberExtensionRangeHigh", twipsRect(6540, 780, 1575, kInputHeight), 20);
+    m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500, 780, 3735, kInputHeight), 0);
+    m_txtCSVPath->setReadOnly(true);
+    m_cmdBrowseForCSV = button(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."), twipsRect(8280, 780, 1215, kInputHeight));
+    m_ComSubscribersCOS = comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
+    m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500, 780, 3795, kInputHeight));
+    m_comHiddenCOS->setVisible(false);  // the object ids behind the names; never shown
+    m_txtDisplayNameSubString = textBox(frame, "txtDisplayNameSubString", twipsRect(4500, 780, 3645, kInputHeight), 100);
+    m_lblSubStringLabel = label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
+                                twipsRect(8310, 780, 2700, kInputHeight));
+
+    QPushButton* view = button(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"), twipsRect(60, 780, 2535, 375));
+
+    m_myGrid = new QTableView(frame);
+    m_myGrid->setObjectName(QStringLiteral("myGrid"));
+    m_myGrid->setGeometry(twipsRect(60, 1260, 11130, 4200));
+    m_model = new SelectionGridModel(m_grid, this);
+    m_myGrid->setModel(m_model);
+    m_myGrid->verticalHeader()->setVisible(false);
+    m_myGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    SelectionGridModel::applyColumnLayout(*m_myGrid);
+
+    QPushButton* unselectAll = button(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"), twipsRect(60, 5580, 1335, 375));
+    QPushButton* selectAll = button(frame, "cmdSelectAll", QStringLiteral("&Select All"), twipsRect(1500, 5580, 1335, 375));
+    QLabel* total = label(frame, "lblTotalGridRows", QStringLiteral("Users in Grid"), twipsRect(8160, 5610, 1575, kInputHeight));
+    total->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_txtUsersInGrid = textBox(frame, "txtUsersInGrid", twipsRect(9840, 5580, 1215, kInputHeight), 0);
+    m_txtUsersInGrid->setReadOnly(true);
+    m_txtUsersInGrid->setText(QStringLiteral("0"));
+
+    QPushButton* help = button(this, "cmdHelp", QStringLiteral("&Help"), twipsRect(120, 7080, 1455, 435));
+    QPushButton* previous = button(this, "cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 7080, 1455, 435));
+    QPushButton* next = button(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7080, 1455, 435));
+    QPushButton* exit = button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7080, 1215, 435));
+
+    connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
+    connect(m_cmdBrowseForCSV, &QPushButton::clicked, this, &frmChooseSubscribers::cmdBrowseForCSV_Click);
+    connect(selectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::SelectAll);
+    connect(unselectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::UnselectAll);
+    connect(next, &QPushButton::clicked, this, &frmChooseSubscribers::cmdNext_Click);
+    connect(previous, &QPushButton::clicked, this, &frmChooseSubscribers::cmdPrevious_Click);
+    connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
+    connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
+    connect(m_myGrid, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        m_grid.setCurrentCell(index.row() + 1, index.column());
+        m_grid.clickCurrentCell();
+    });
+    // A reload leaves no data cell current, so the next click flips nothing until a cell is picked.
+    connect(m_model, &QAbstractItemModel::modelReset, &m_grid, &SelectionGrid::resetCurrentCell);
+
+    Form_Load();
+}
+
+frmChooseSubscribers::~frmChooseSubscribers() = default;
+
+void frmChooseSubscribers::Form_Load()
+{
+    StepRunner steps([this](const Failure& f) {
+        m_app.ui.showMessage(ErrorText::inProcedure(f, QStringLiteral("Form_Load"), kOwner));
+    });
+    steps.run([&] {
+        m_cmbSubscriberSelectType->clear();
+        for (const SelectionModeEntry& mode : selectionModes())
+            m_cmbSubscriberSelectType->addItem(mode.text, mode.code);
+    });
+    steps.run([&] {
+        m_cmbSubscriberSelectType->setCurrentIndex(0);
+        cmbSubscriberSelectType_Change();
+        connect(m_cmbSubscriberSelectType, &QComboBox::currentIndexChanged, this,
+                &frmChooseSubscribers::cmbSubscriberSelectType_Change);
+    });
+    steps.run([&] { m_grid.setRows(1); });
+
+    const std::vector<ClassOfService> classes = LoadClassesOfService(m_app, steps);
+    for (const ClassOfService& cos : classes) {
+        m_comHiddenCOS->addItem(cos.objectId);
+        m_ComSubscribersCOS->addItem(cos.displayName, m_comHiddenCOS->count() - 1);
+    }
+    m_ComSubscribersCOS->setCurrentIndex(-1);
+}
+
+void frmChooseSubscribers::cmbSubscriberSelectType_Change()
+{
+    StepRunner steps([this](const Failure& f) {
+        m_app.ui.showMessage(ErrorText::inProcedure(f, QStringLiteral("cmbSubscriberSelectType_Change"), kOwner));
+    });
+    for (QWidget* input : std::initializer_list<QWidget*>{
+             m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow, m_lblExtensionRangeTo, m_txtCSVPath,
+             m_cmdBrowseForCSV, m_ComSubscribersCOS, m_txtDisplayNameSubString, m_lblSubStringLabel})
+        input->setVisible(false);
+
+    const int top = m_cmbSubscriberSelectType->y();
+    auto showOnModeLine = [top](std::initializer_list<QWidget*> inputs) {
+        for (QWidget* input : inputs)
+            input->move(input->x(), top);
+        for (QWidget* input : inputs)
+            input->setVisible(true);
+    };
+    const SelectionModeEntry* mode = selectionModeByCode(m_cmbSubscriberSelectType->currentData().toInt());
+    if (!mode) {
+        m_app.ui.showMessage(QStringLiteral("Error! Invalid subscriber selection value."));
+        return;
+    }
+    switch (mode->inputs) {
+    case ModeInputs::None:
+        break;
+    case ModeInputs::ExtensionRange:
+        showOnModeLine({m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow, m_lblExtensionRangeTo});
+        break;
+    case ModeInputs::CsvFile:
+        showOnModeLine({m_txtCSVPath, m_cmdBrowseForCSV});
+        break;
+    case ModeInputs::ClassOfService:
+        showOnModeLine({m_ComSubscribersCOS});
+        break;
+    case ModeInputs::SubString:
+        showOnModeLine({m_txtDisplayNameSubString});
+        showOnModeLine({m_lblSubStringLabel});
+        break;
+    }
+}
+
+SelectionRequest frmChooseSubscribers::currentRequest() const
+{
+    SelectionRequest request;
+    request.mode = m_cmbSubscriberSelectType->currentData().toInt();
+    request.low = m_txtSubscriberExtensionRangeLow->text();
+    request.high = m_txtSubscriberExtensionRangeHigh->text();
+    request.csvPath = m_txtCSVPath->text();
+    request.cosName = m_ComSubscribersCOS->currentText();
+    // The hidden list holds the ids in the same order as the names.
+    request.cosId = m_comHiddenCOS->itemText(m_ComSubscribersCOS->currentIndex());
+    request.subString = m_txtDisplayNameSubString->text();
+    return request;
+}
+
+void frmChooseSubscribers::cmdView_Click()
+{
+    setCursor(Qt::WaitCursor);
+    // Centred on the page, a little below its top; made topmost when it was created.
+    const QRect page = frameGeometry();
+    m_progress->move(page.left() + page.width() / 2 - m_progress->width() / 2, page.top() + px(3000));
+    const int rows = m_selection.fillGrid(currentRequest());
+    m_txtUsersInGrid->setText(QString::number(rows));
+    unsetCursor();
+}
+
+void frmChooseSubscribers::cmdBrowseForCSV_Click()
+{
+    const QString remembered = m_txtCSVPath->text();
+    const QString chosen = m_chooseFile(this, QStringLiteral("Select CSV File"), remembered);
+    // A cancelled dialog (or a name too short to be a file) keeps the previous path.
+    m_txtCSVPath->setText(chosen.size() >= 4 ? chosen : remembered);
+}
+
+void frmChooseSubscribers::cmdNext_Click()
+{
+    if (!AnySubscriberSelected(m_grid)) {
+        m_app.ui.showMessage(QStringLiteral("You must select at least one user to be processed"));
+        return;
+    }
+    m_wizard.goToExport(*this);
+}
+
+void frmChooseSubscribers::cmdPrevious_Click()
+{
+    m_wizard.goToWelcome(*this);
+}
+
+void frmChooseSubscribers::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    m_app.services.ExitApplication();
 }
 
 } // namespace tarnwick

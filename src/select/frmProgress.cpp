@@ -1,0 +1,58 @@
+#include "select/frmProgress.h"
+
+#include "app/WindowLayout.h"
+
+#include <QGroupBox>
+#include <QLabel>
+
+namespace tarnwick {
+
+using layout::twipsRect;
+
+class frmProgress::Labels : public SelectionProgress
+{
+public:
+    explicit Labels(frmProgress& window) : m_window(window) {}
+    void setTitle(const QString& text) override { m_window.m_frameMainTitle->setTitle(text); }
+    void setCount(const QString& text) override { m_window.m_lblCount->setText(text); }
+    void setOf(const QString& text) override { m_window.m_labelOf->setText(text); }
+    void setTotal(const QString& text) override { m_window.m_labelTotal->setText(text); }
+    void show() override { m_window.show(); }
+    void hide() override { m_window.hide(); }
+    void repaint() override { m_window.repaint(); }
+
+private:
+    frmProgress& m_window;
+};
+
+frmProgress::frmProgress(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_labels(std::make_unique<Labels>(*this))
+{
+    setObjectName(QStringLiteral("frmProgress"));
+    setFixedSize(layout::px(2970), layout::px(1065));
+
+    m_frameMainTitle = new QGroupBox(QStringLiteral("Loading subscriber data..."), this);
+    m_frameMainTitle->setObjectName(QStringLiteral("frameMainTitle"));
+    m_frameMainTitle->setGeometry(0, 0, width(), height());
+
+    auto label = [this](const char* name, const QString& text, QRect geometry, Qt::Alignment alignment) {
+        auto* l = new QLabel(text, m_frameMainTitle);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(geometry);
+        l->setAlignment(alignment | Qt::AlignVCenter);
+        return l;
+    };
+    m_lblCount = label("lblCount", QStringLiteral("1"), twipsRect(60, 480, 975, 255), Qt::AlignRight);
+    m_labelOf = label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
+    m_labelTotal = label("labelTotal", QStringLiteral("1"), twipsRect(1350, 480, 1515, 255), Qt::AlignLeft);
+}
+
+frmProgress::~frmProgress() = default;
+
+SelectionProgress& frmProgress::labels()
+{
+    return *m_labels;
+}
+
+} // namespace tarnwick
