@@ -1,11 +1,155 @@
 #include "export/frmDumpInfo.h"
 
+#include "app/AppContext.h"
+#include "app/WindowLayout.h"
+#include "app/Wizard.h"
+#include "select/frmChooseSubscribers.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
 namespace tarnwick {
 
-frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
-    : QWidget(parent), m_app(app), m_wizard(wizard)
+using layout::twipsRect;
+
+const QString frmDumpInfo::kHeading = QStringLiteral("Export Private List Data");
+const QString frmDumpInfo::kInstructions = QStringLiteral(
+    "Chose a CSV file to write the private distribution list information for the user's you've selected and "
+    "press the \"Export Data\" button to proceed.");
+
+namespace {
+
+// The folder part of a typed path, either separator; none gives an empty folder.
+QString folderPart(const QString& path)
 {
+    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return cut < 0 ? QString() : path.left(cut);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
+    : QWidget(parent), m_app(app), m_wizard(wizard), m_run(app, wizard.selectionPage().grid(), *this),
+      m_chooseSaveFile([](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
+          return QFileDialog::getSaveFileName(owner, title, folder, filter);
+      })
+{
+    setObjectName(QStringLiteral("frmDumpInfo"));
     setWindowTitle(QStringLiteral("Tarnwick"));
+    setFixedSize(layout::px(11400), layout::px(7725));
+
+    auto* heading = new QLabel(kHeading, this);
+    heading->setObjectName(QStringLiteral("Label1"));
+    heading->setFont(layout::pageFont(24, true));
+    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+
+    auto* instructions = new QLabel(kInstructions, this);
+    instructions->setObjectName(QStringLiteral("Label2"));
+    instructions->setFont(layout::pageFont(8.25));
+    instructions->setWordWrap(true);
+    instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    instructions->setGeometry(twipsRect(150, 840, 10965, 615));
+
+    auto* pathFrame = new QGroupBox(QStringLiteral("Write membership data to:"), this);
+    pathFrame->setObjectName(QStringLiteral("framePath"));
+    pathFrame->setGeometry(twipsRect(150, 1620, 11100, 975));
+    m_txtSavePath = new QLineEdit(pathFrame);
+    m_txtSavePath->setObjectName(QStringLiteral("txtSavePath"));
+    m_txtSavePath->setGeometry(twipsRect(180, 420, 9255, 375));
+    QPushButton* browse = makeButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"), twipsRect(9600, 390, 1335, 435));
+
+    QPushButton* dumpData = makeButton(this, "cmdDumpData", QStringLiteral("&Export Data"), twipsRect(4620, 2820, 2160, 495));
+    dumpData->setDefault(true);
+
+    auto* progressFrame = new QGroupBox(QStringLiteral("Progress"), this);
+    progressFrame->setObjectName(QStringLiteral("frameProgress"));
+    progressFrame->setGeometry(twipsRect(150, 3600, 11100, 1575));
+    auto* listProgress = new QLabel(QStringLiteral("Processing Subscriber:"), progressFrame);
+    listProgress->setObjectName(QStringLiteral("lblListProgress"));
+    listProgress->setGeometry(twipsRect(180, 420, 2055, 300));
+    m_lblProcessingList = new QLabel(QStringLiteral("0"), progressFrame);
+    m_lblProcessingList->setObjectName(QStringLiteral("lblProcessingList"));
+    m_lblProcessingList->setTextFormat(Qt::PlainText);
+    m_lblProcessingList->setGeometry(twipsRect(2280, 420, 8640, 300));
+    m_progressBar = new QProgressBar(progressFrame);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setGeometry(twipsRect(180, 900, 10740, 375));
+
+    QPushButton* help = makeButton(this, "cmdHelp", QStringLiteral("Help"), twipsRect(60, 7215, 1455, 435));
+    QPushButton* previous = makeButton(this, "cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 7215, 1455, 435));
+    QPushButton* next = makeButton(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7215, 1455, 435));
+    QPushButton* exit = makeButton(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7215, 1215, 435));
+    next->setEnabled(false);  // the last page
+
+    connect(browse, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowse_Click);
+    connect(dumpData, &QPushButton::clicked, this, &frmDumpInfo::cmdDumpData_Click);
+    // Enter starts the export, as the page's default button does in a dialog.
+    connect(m_txtSavePath, &QLineEdit::returnPressed, this, &frmDumpInfo::cmdDumpData_Click);
+    connect(previous, &QPushButton::clicked, this, &frmDumpInfo::cmdPrevious_Click);
+    connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
+    connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
+}
+
+frmDumpInfo::~frmDumpInfo() = default;
+
+void frmDumpInfo::cmdBrowse_Click()
+{
+    const QString chosen = m_chooseSaveFile(this, QStringLiteral("Select CSV File Location"),
+                                            folderPart(m_txtSavePath->text()), QStringLiteral("*.csv"));
+    if (!chosen.isEmpty())
+        m_txtSavePath->setText(chosen);
+}
+
+void frmDumpInfo::cmdDumpData_Click()
+{
+    m_run.run(m_txtSavePath->text());
+}
+
+void frmDumpInfo::cmdPrevious_Click()
+{
+    // The walk still reads this page's state; leaving waits for its end.
+    if (m_run.isRunning())
+        return;
+    m_wizard.backFromExport();
+}
+
+void frmDumpInfo::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    m_app.services.ExitApplication();
+}
+
+void frmDumpInfo::setRange(int minimum, int maximum)
+{
+    // An empty range would make Qt's bar spin as if busy.
+    m_progressBar->setRange(minimum, maximum > minimum ? maximum : minimum + 1);
+}
+
+void frmDumpInfo::setValue(int value)
+{
+    m_progressBar->setValue(value);
+}
+
+void frmDumpInfo::setCaption(const QString& caption)
+{
+    m_lblProcessingList->setText(caption);
+    m_lblProcessingList->repaint();
 }
 
 } // namespace tarnwick

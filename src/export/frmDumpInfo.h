@@ -1,22 +1,58 @@
 #pragma once
 
+#include "export/ExportRun.h"
+
 #include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 
 namespace tarnwick {
 
 struct AppContext;
 class Wizard;
 
-// The export page (being built; this is its frame so the wizard links).
-class frmDumpInfo : public QWidget
+// The export page: the output path, "&Export Data" and the run's progress.
+// The run itself is ExportRun's; the page reads its controls and draws.
+class frmDumpInfo : public QWidget, private ExportProgress
 {
     Q_OBJECT
 public:
     frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent = nullptr);
+    ~frmDumpInfo() override;
+
+    // The save dialog: (parent, title, initial folder, filter) -> chosen path,
+    // empty after a cancel. Tests put their own in its place.
+    using SaveFileChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
+    void setSaveFileChooser(SaveFileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
+
+    static const QString kHeading;
+    static const QString kInstructions;
+
+protected:
+    // Closing the window is the same as Exit.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void cmdBrowse_Click();
+    void cmdDumpData_Click();
+    void cmdPrevious_Click();
+
+    void setRange(int minimum, int maximum) override;
+    void setValue(int value) override;
+    void setCaption(const QString& caption) override;
+
     AppContext& m_app;
     Wizard& m_wizard;
+    ExportRun m_run;
+    SaveFileChooser m_chooseSaveFile;
+    QLineEdit* m_txtSavePath = nullptr;
+    QLabel* m_lblProcessingList = nullptr;
+    QProgressBar* m_progressBar = nullptr;
 };
 
 } // namespace tarnwick

@@ -1,0 +1,127 @@
+#include "ExportTestSupport.h"
+
+#include "DemoDatabase.h"
+#include "select/SelectionGrid.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QtTest>
+
+namespace tarnwick::test {
+
+void addGridRow(SelectionGrid& grid, const QString& objectId, const QString& alias, const QString& displayName,
+                const QString& extension, bool ticked)
+{
+    grid.AddItem(QString::number(grid.Rows()));
+    const int row = grid.Rows() - 1;
+    grid.setCellChecked(row, grid.ColIndex(QStringLiteral("Selected")), ticked);
+    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("ObjectID")), objectId);
+    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("Alias")), alias);
+    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("DisplayName")), displayName);
+    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("Extension")), extension);
+}
+
+void buildWalkFixture(demo::DemoDatabase& db)
+{
+    using S = demo::DemoDatabase::Subscriber;
+    db.beginBatch();
+    db.addCos(QStringLiteral("C1"), QStringLiteral("Default"));
+    const auto subscriber = [](const char* id, const char* alias, const QString& name, demo::Text ext) {
+        return S{QString::fromLatin1(id), QString::fromLatin1(alias), {}, {}, name, std::move(ext),
+                 QStringLiteral("H-") + QString::fromLatin1(id), QStringLiteral("C1"), 1};
+    };
+    db.addSubscriber(subscriber("S-OWNER", "jsmith", QStringLiteral("Smith, John"), QStringLiteral("1001")));
+    db.addSubscriber(subscriber("S-NOLISTS", "nolists", QStringLiteral("Nobody \"Nolists\""), QStringLiteral("1002")));
+    db.addSubscriber(subscriber("S-ANNA", "amuller", QStringLiteral("Anna Müller"), QStringLiteral("  2002  ")));
+    db.addSubscriber(subscriber("S-NOEXT", "noext", QStringLiteral("No Ext"), std::nullopt));
+    db.addPublicList(QStringLiteral("P-ALL"), QStringLiteral("allstaff"), QStringLiteral("All Staff"),
+                     QStringLiteral(" 300 "));
+
+    db.addPrivateList(QStringLiteral("L-TEAM"), QStringLiteral("S-OWNER"), QStringLiteral("team"),
+                      QStringLiteral("Team, core"), QStringLiteral("11"));
+    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-ANNA"), QStringLiteral("amuller"),
+                 QStringLiteral("Anna Müller"));
+    db.addMember(QStringLiteral("L-TEAM"), 2, QStringLiteral("P-ALL"), QStringLiteral("allstaff"),
+                 QStringLiteral("All \"Staff\""));
+    db.addMember(QStringLiteral("L-TEAM"), 3, QStringLiteral("S-ANNA"), QStringLiteral("weird"), QStringLiteral("Weird"));
+    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-GHOST"), QStringLiteral("ghost"),
+                 QStringLiteral("Ghost\r\nLine"));
+    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-NOEXT"), QStringLiteral("noext"), QStringLiteral("No Ext"));
+    db.addMember(QStringLiteral("L-TEAM"), 2, QStringLiteral("P-GHOST"), QStringLiteral("o'brien,list"), std::nullopt);
+    db.addPrivateList(QStringLiteral("L-EMPTY"), QStringLiteral("S-OWNER"), QStringLiteral("empty"), std::nullopt,
+                      std::nullopt);
+    db.commitBatch();
+}
+
+void addFixtureOwners(SelectionGrid& grid)
+{
+    addGridRow(grid, QStringLiteral("S-OWNER"), QStringLiteral("jsmith"), QStringLiteral("Smith, John"),
+               QStringLiteral("1001"));
+    addGridRow(grid, QStringLiteral("S-NOLISTS"), QStringLiteral("nolists"), QStringLiteral("Nobody \"Nolists\""),
+               QStringLiteral("1002"));
+}
+
+QStringList fixtureCsvLines()
+{
+    const QString owner = QStringLiteral("jsmith,\"Smith, John\",1001,\"Team, core\",11,");
+    return {
+        QStringLiteral("OWNER_ALIAS, OWNER_DISPLAY_NAME, OWNER_EXTENSION, LIST_NAME, LIST_ID, MEMBER_TYPE, "
+                       "MEMBER_ALIAS, MEMBER_DISPLAY_NAME, MEMBER_EXTENSION"),
+        owner + QStringLiteral("SUBSCRIBER,amuller,Anna Müller,2002"),
+        owner + QStringLiteral("PUBLIC LIST,allstaff,\"All \"\"Staff\"\"\", 300 "),
+        owner + QStringLiteral("SUBSCRIBER,ghost,\"Ghost\r\nLine\","),
+        owner + QStringLiteral("SUBSCRIBER,noext,No Ext,"),
+        owner + QStringLiteral("PUBLIC LIST,\"o'brien,list\",,"),
+    };
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList crlfLines(const QString& path)
+{
+    QString text = QString::fromUtf8(readFile(path));
+    if (text.endsWith(QStringLiteral("\r\n")))
+        text.chop(2);
+    return text.isEmpty() ? QStringList() : text.split(QStringLiteral("\r\n"));
+}
+
+QStringList logBody(const QString& logPath)
+{
+    const QStringList lines = crlfLines(logPath);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(QStringLiteral("Starting process at:")))
+            return lines.mid(i + 2);  // the header ends with an empty line
+    }
+    return {};
+}
+
+QList<QStringList> readCsvWithPython(const QString& path)
+{
+    static const QString script = QStringLiteral(
+        "import csv, json, sys\n"
+        "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+        "    json.dump(list(csv.reader(f)), sys.stdout)\n");
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        qWarning() << "python3 csv reader failed:" << python.readAllStandardError();
+        return {};
+    }
+    QList<QStringList> records;
+    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    for (const auto& row : rows) {
+        QStringList fields;
+        for (const auto& field : row.toArray())
+            fields.append(field.toString());
+        records.append(fields);
+    }
+    return records;
+}
+
+} // namespace tarnwick::test
