@@ -77,6 +77,26 @@ QStringList fixtureCsvLines()
     };
 }
 
+QList<QStringList> fixtureCsvRecords()
+{
+    const QStringList owner{QStringLiteral("jsmith"), QStringLiteral("Smith, John"), QStringLiteral("1001"),
+                            QStringLiteral("Team, core"), QStringLiteral("11")};
+    const auto member = [&owner](const char* type, const QString& alias, const QString& name, const QString& ext) {
+        return owner + QStringList{QString::fromLatin1(type), alias, name, ext};
+    };
+    return {
+        // The header keeps its blanks after the commas.
+        {QStringLiteral("OWNER_ALIAS"), QStringLiteral(" OWNER_DISPLAY_NAME"), QStringLiteral(" OWNER_EXTENSION"),
+         QStringLiteral(" LIST_NAME"), QStringLiteral(" LIST_ID"), QStringLiteral(" MEMBER_TYPE"),
+         QStringLiteral(" MEMBER_ALIAS"), QStringLiteral(" MEMBER_DISPLAY_NAME"), QStringLiteral(" MEMBER_EXTENSION")},
+        member("SUBSCRIBER", QStringLiteral("amuller"), QStringLiteral("Anna Müller"), QStringLiteral("2002")),
+        member("PUBLIC LIST", QStringLiteral("allstaff"), QStringLiteral("All \"Staff\""), QStringLiteral(" 300 ")),
+        member("SUBSCRIBER", QStringLiteral("ghost"), QStringLiteral("Ghost\r\nLine"), QString()),
+        member("SUBSCRIBER", QStringLiteral("noext"), QStringLiteral("No Ext"), QString()),
+        member("PUBLIC LIST", QStringLiteral("o'brien,list"), QString(), QString()),
+    };
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile file(path);

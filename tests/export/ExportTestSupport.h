@@ -28,6 +28,8 @@ void buildWalkFixture(demo::DemoDatabase& db);
 void addFixtureOwners(SelectionGrid& grid);
 // The CSV lines the fixture gives for its owners, header included.
 QStringList fixtureCsvLines();
+// The values those lines hold, as a CSV reader gives them back.
+QList<QStringList> fixtureCsvRecords();
 
 QByteArray readFile(const QString& path);
 // The file's lines: UTF-8 text split at CR LF (a trailing CR LF ends the last line).
