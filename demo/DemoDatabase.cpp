@@ -20,7 +20,10 @@ namespace {
 
 QVariant bindable(const Text& t)
 {
-    return t ? QVariant(*t) : QVariant(QMetaType::fromType<QString>());
+    if (!t)
+        return QVariant(QMetaType::fromType<QString>());
+    // Qt SQL binds a null QString as NULL; an engaged empty text is the empty value.
+    return t->isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(*t);
 }
 
 [[noreturn]] void fail(const QString& what, const QSqlError& error)
