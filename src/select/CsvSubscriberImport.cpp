@@ -32,15 +32,15 @@ QString signedText(qint64 n)
 
 } // namespace
 
+// Appends the next chunk, dropping the lines already read; with nothing
+// more to read the buffer stays as it was.
 bool TextLineReader::fill()
 {
-    if (m_pos > 0) {
-        m_buffer.remove(0, m_pos);
-        m_pos = 0;
-    }
     const QByteArray more = m_device.read(kChunk);
     if (more.isEmpty())
         return false;
+    m_buffer.remove(0, m_pos);
+    m_pos = 0;
     m_buffer.append(more);
     return true;
 }
