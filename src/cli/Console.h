@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/UserInterface.h"
+#include "export/ExportRun.h"
+#include "select/SelectionProgress.h"
+
+#include <QElapsedTimer>
+#include <QIODevice>
+#include <QStringEncoder>
+
+#include <cstdio>
+
+namespace tarnwick {
+
+// The headless command's error stream: whole lines, and on a terminal one
+// status line that is redrawn in place and closed before any other line.
+class Console
+{
+public:
+    Console(QIODevice& device, bool live);
+
+    bool live() const { return m_live; }
+    void line(const QString& text);
+    // Redraws the status line (live only).
+    void status(const QString& text);
+    void endStatus();
+
+    static bool isTerminal(std::FILE* stream);
+    static constexpr int kWidth = 79;
+
+private:
+    void write(const QString& text);
+
+    QIODevice& m_device;
+    QStringEncoder m_encoder;
+    bool m_live;
+    bool m_statusOpen = false;
+};
+
+// Message boxes become lines on the error stream; every question is answered
+// No (or Cancel), since nobody is there to answer it.
+class ConsoleUserInterface : public UserInterface
+{
+public:
+    // `exitStatus`: what the process ends with when the program ends itself
+    // (a failed start-up gate).
+    ConsoleUserInterface(Console& console, int exitStatus) : m_console(console), m_exitStatus(exitStatus) {}
+
+    void showMessage(const QString& text, const QString& title = kAppTitle) override;
+    bool askYesNo(const QString& text, const QString& title = kAppTitle) override;
+    bool askOkCancel(const QString& text, const QString& title = kAppTitle) override;
+    void yield() override {}
+    [[noreturn]] void exitProcess(int status) override;
+
+private:
+    Console& m_console;
+    int m_exitStatus;
+};
+
+// The export's progress bar and caption, and the selection's progress window,
+// as a live status line on a terminal or as plain lines otherwise.
+class ConsoleProgress : public ExportProgress, public SelectionProgress
+{
+public:
+    explicit ConsoleProgress(Console& console);
+
+    // ExportProgress
+    void setRange(int minimum, int maximum) override;
+    void setValue(int value) override;
+    void setCaption(const QString& caption) override;
+
+    // SelectionProgress
+    void setTitle(const QString& text) override { m_title = text; }
+    void setCount(const QString& text) override { m_count = text; }
+    void setOf(const QString& text) override { m_of = text; }
+    void setTotal(const QString& text) override { m_total = text; }
+    void show() override { m_shown = true; }
+    void hide() override;
+    void repaint() override;
+
+    // "[#####.....]  50% " for a value within a range.
+    static QString bar(int value, int minimum, int maximum);
+
+private:
+    bool due();
+    QString selectionText() const;
+
+    Console& m_console;
+    QElapsedTimer m_sinceDrawn;
+    int m_minimum = 0;
+    int m_maximum = 0;
+    int m_value = 0;
+    QString m_title;
+    QString m_count;
+    QString m_of;
+    QString m_total;
+    bool m_shown = false;
+};
+
+} // namespace tarnwick
