@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <random>
 
 namespace tarnwick::demo {
@@ -160,7 +161,10 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
     std::uniform_int_distribution<int> anySubscriber(0, int(subscribers.size()) - 1);
     std::uniform_int_distribution<int> anyPublic(0, int(publicLists.size()) - 1);
     for (int owner = 0; owner < subscribers.size(); ++owner) {
-        const int lists = listCount(rng);
+        int lists = listCount(rng);
+        // The owners that carry the odd lists below get at least one list.
+        if (options.awkwardData && (owner == 2 || owner == 4))
+            lists = std::max(lists, 1);
         for (int l = 0; l < lists; ++l) {
             const QString listId = ids.next();
             const QString name = pick(kListNames);
