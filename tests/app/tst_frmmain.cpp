@@ -40,8 +40,12 @@ private Q_SLOTS:
             QVERIFY(b);
             QCOMPARE(b->text(), captions[i]);
             QCOMPARE(b->y(), 460);
-            if (i + 1 < order.size())
-                QCOMPARE(b->nextInFocusChain()->objectName(), order[i + 1]);
+            if (i + 1 < order.size()) {
+                QWidget* next = b->nextInFocusChain();
+                while (!qobject_cast<QPushButton*>(next))
+                    next = next->nextInFocusChain();
+                QCOMPARE(next->objectName(), order[i + 1]);
+            }
         }
         QVERIFY(!page.findChild<QPushButton*>(QStringLiteral("cmdPrevious"))->isEnabled());
 
