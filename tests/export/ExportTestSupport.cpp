@@ -3,6 +3,7 @@
 #include "DemoDatabase.h"
 #include "select/SelectionGrid.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -119,6 +120,44 @@ QStringList logBody(const QString& logPath)
             return lines.mid(i + 2);  // the header ends with an empty line
     }
     return {};
+}
+
+CommandResult runExportBinary(const QString& folder, const QStringList& arguments, const QString& registryText)
+{
+    CommandResult result;
+    const QString program = QDir(folder).filePath(QStringLiteral("tarnwick-export"));
+    if (!QFile::exists(program)
+        && !QFile::copy(QStringLiteral(TARNWICK_BINARY_DIR "/bin/tarnwick-export"), program)) {
+        qWarning() << "cannot copy tarnwick-export into" << folder;
+        return result;
+    }
+    const QString registry = QDir(folder).filePath(QStringLiteral("registry.reg"));
+    QFile reg(registry);
+    if (!reg.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return result;
+    reg.write(registryText.toUtf8());
+    reg.close();
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TARNWICK_REGISTRY"), registry);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000)) {
+        qWarning() << "tarnwick-export did not finish";
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    for (const QString& line : result.err.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("Log: ")))
+            result.logPath = line.mid(5);
+    }
+    return result;
 }
 
 QList<QStringList> readCsvWithPython(const QString& path)

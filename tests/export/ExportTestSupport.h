@@ -37,6 +37,19 @@ QStringList crlfLines(const QString& path);
 // The log's lines after its header.
 QStringList logBody(const QString& logPath);
 
+// Runs the real tarnwick-export as if installed in `folder`: the binary is
+// copied there (so its logs go there), the working folder is `folder` (where
+// the fixed connection string finds "OrvaneDb") and the registry file is
+// `folder`/registry.reg with `registryText`.
+struct CommandResult
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QString logPath;  // from the "Log: " line, empty when there is none
+};
+CommandResult runExportBinary(const QString& folder, const QStringList& arguments, const QString& registryText);
+
 // Reads a CSV file with Python's csv module: every record, as the fields it holds.
 QList<QStringList> readCsvWithPython(const QString& path);
 
