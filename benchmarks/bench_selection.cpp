@@ -1,0 +1,205 @@
+// The selection page on a product database the size of a large site:
+//   bench_selection [--database FILE | --subscribers N] [--keep FOLDER]
+// Builds the large database (10,000 subscribers, or N) in a temporary folder
+// unless one is given, writes a CSV file of 10,000 lines naming its
+// subscribers (from the first again when there are fewer), then measures in a
+// fresh process each (so each peak memory is its own):
+//   all  "All Subscribers" filling the grid through the real page,
+//   csv  "Subscribers referenced in this CSV file:" importing that file.
+// Runs offscreen; messages the page shows go to stderr.
+#include "DemoDatabase.h"
+
+#include "app/AppContext.h"
+#include "app/Recordset.h"
+#include "app/UserInterface.h"
+#include "app/Wizard.h"
+#include "platform/Clock.h"
+#include "platform/RegFileRegistry.h"
+#include "platform/Shell.h"
+#include "select/frmChooseSubscribers.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#if defined(Q_OS_UNIX)
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+long peakRssKiB()
+{
+#if defined(Q_OS_UNIX)
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;  // KiB on Linux
+#else
+    return -1;
+#endif
+}
+
+// Messages to stderr; the event loop runs on every yield, as in the wizard.
+class ConsoleUserInterface : public tarnwick::UserInterface
+{
+public:
+    void showMessage(const QString& text, const QString&) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        ++messages;
+    }
+    bool askYesNo(const QString&, const QString&) override { return false; }
+    bool askOkCancel(const QString&, const QString&) override { return false; }
+    void yield() override { QCoreApplication::processEvents(); }
+    [[noreturn]] void exitProcess(int status) override
+    {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    int messages = 0;
+};
+
+class NoShell : public tarnwick::Shell
+{
+public:
+    void openDocument(const QString&) override {}
+    void openInTextEditor(const QString&) override {}
+};
+
+// One measurement in this process: the page is loaded (its class-of-service
+// lists read), then the timed Add Subscribers click.
+int measure(const QString& what, const QString& database, const QString& csv)
+{
+    ConsoleUserInterface ui;
+    NoShell shell;
+    QTemporaryDir folder;
+    auto registry = tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
+    tarnwick::Clock clock;
+    tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder.path()), clock);
+    app.strConnectionString = tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database));
+
+    tarnwick::Wizard wizard(app);
+    tarnwick::frmChooseSubscribers& page = wizard.selectionPage();
+    page.show();
+    auto* modes = page.findChild<QComboBox*>(QStringLiteral("cmbSubscriberSelectType"));
+    if (what == QLatin1String("csv")) {
+        modes->setCurrentIndex(modes->findData(6));
+        page.setFileChooser([csv](QWidget*, const QString&, const QString&) { return csv; });
+        page.findChild<QPushButton*>(QStringLiteral("cmdBrowseForCSV"))->click();
+    }
+    QCoreApplication::processEvents();
+
+    const qint64 queriesBefore = tarnwick::databaseQueryCount();
+    QElapsedTimer timer;
+    timer.start();
+    page.findChild<QPushButton*>(QStringLiteral("cmdView"))->click();
+    QCoreApplication::processEvents();  // the one repaint after the load
+    const qint64 ms = timer.elapsed();
+
+    out() << what << ": " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text() << " rows in "
+          << ms << " ms, " << (tarnwick::databaseQueryCount() - queriesBefore) << " queries, peak memory "
+          << peakRssKiB() / 1024 << " MiB, " << ui.messages << " messages\n";
+    out().flush();
+    return 0;
+}
+
+// The CSV file: the database's subscribers by alias and extension, 10,000 lines.
+int writeCsv(const QString& database, const QString& path)
+{
+    constexpr int kLines = 10000;
+    tarnwick::Recordset rs;
+    rs.open(QStringLiteral("SELECT Alias, DTMFAccessID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"),
+            tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database)));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 0;
+    file.write("alias,Extension\r\n");
+    if (rs.recordCount() < 1)
+        return 0;
+    int lines = 0;
+    rs.moveFirst();
+    while (lines < kLines) {
+        if (rs.atEnd())
+            rs.moveFirst();
+        file.write(tarnwick::GetFieldString(rs, QStringLiteral("Alias")).toLocal8Bit() + ','
+                   + tarnwick::GetFieldString(rs, QStringLiteral("DTMFAccessID")).toLocal8Bit() + "\r\n");
+        ++lines;
+        rs.moveNext();
+    }
+    return lines;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("ODBCSYSINI"))
+        qputenv("ODBCSYSINI", TARNWICK_ODBC_SQLITE_DIR);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    try {
+        if (args.size() == 4 && args[0] == QLatin1String("--measure"))
+            return measure(args[1], args[2], args[3]);
+
+        QTemporaryDir temp;
+        QString folder = temp.path();
+        QString database;
+        tarnwick::demo::GeneratorOptions options = tarnwick::demo::largeOptions();
+        for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
+            if (args[i] == QLatin1String("--database"))
+                database = args[i + 1];
+            else if (args[i] == QLatin1String("--keep"))
+                folder = args[i + 1];
+            else if (args[i] == QLatin1String("--subscribers"))
+                options.subscribers = args[i + 1].toInt();
+        }
+        QDir().mkpath(folder);
+        if (database.isEmpty()) {
+            database = QDir(folder).filePath(QStringLiteral("OrvaneDb-large"));
+            QElapsedTimer timer;
+            timer.start();
+            auto db = tarnwick::demo::DemoDatabase::createSqlite(database);
+            const auto summary = tarnwick::demo::generateOrganisation(*db, options);
+            out() << "large database: " << summary.subscribers << " subscribers, built in " << timer.elapsed()
+                  << " ms\n";
+        }
+        const QString csv = QDir(folder).filePath(QStringLiteral("subscribers.csv"));
+        out() << "csv file: " << writeCsv(database, csv) << " lines\n";
+        out().flush();
+        for (const char* what : {"all", "csv"}) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--measure"), QString::fromLatin1(what), database, csv});
+            child.waitForFinished(-1);
+            out() << child.readAllStandardOutput();
+            out().flush();
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_selection: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
