@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+namespace tarnwick {
+
+class Shell;
+class UserInterface;
+struct ProgramInfo;
+
+// The tool's page on its home site: read for the published version and
+// opened in the browser when a newer one is there.
+struct HomePage
+{
+    QString url;
+    QString site; // the host name the messages point the administrator to
+    // A server that never answers must not hang the welcome page for good.
+    std::chrono::milliseconds timeout{std::chrono::seconds(15)};
+
+    // The address the build was configured with.
+    static HomePage fromBuild();
+};
+
+// Compares the running version with the one published on the home page and
+// tells the administrator the outcome. Runs on request only; keeps nothing
+// between runs.
+class UpdateCheck
+{
+public:
+    // Access types of GetUrlText: the system's proxy settings, or none.
+    static constexpr qint32 kAccessPreconfigured = 0;
+    static constexpr qint32 kAccessDirect = 1;
+
+    UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& program,
+                HomePage home = HomePage::fromBuild());
+
+    // Shows one of three outcomes; for a newer version, offers to open the page.
+    void CheckForUpdatedVersion();
+    // The published version widened by PadVersionString, or empty.
+    QString GetHomePageVersion(const QString& url);
+    // The whole page as 8-bit text in the system code page; empty on any failure.
+    QString GetUrlText(const QString& url, qint32 accessType);
+    // Widens every dotted part to at least four digits so that the texts
+    // compare as versions: "1.0.1" becomes "0001.0000.0001".
+    QString PadVersionString(const QString& text);
+
+private:
+    UserInterface& m_ui;
+    Shell& m_shell;
+    const ProgramInfo& m_program;
+    HomePage m_home;
+};
+
+} // namespace tarnwick
