@@ -5,6 +5,7 @@
 #include "log/Logging.h"
 #include "platform/Clock.h"
 #include "platform/ProgramInfo.h"
+#include "update/UpdateCheck.h"
 
 #include <QString>
 
@@ -39,6 +40,8 @@ struct AppContext
     // Set once at start-up, after both gates have passed.
     QString strConnectionString;
     VersionInfo InstalledVersion;
+    // The page the update check reads; tests point it at a local server.
+    HomePage homePage = HomePage::fromBuild();
 };
 
 } // namespace tarnwick

@@ -1,9 +1,11 @@
 #include "app/frmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/AppContext.h"
 #include "app/StepRunner.h"
 #include "app/WindowLayout.h"
 #include "app/Wizard.h"
+#include "update/UpdateCheck.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -102,12 +104,15 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::About_Click()
 {
-    // The About dialog is wired in with its own change.
+    // Closed from its title bar the dialog deletes itself; then a new one loads.
+    if (!m_about)
+        m_about = new frmAbout(m_app.program, m_app.services, this);
+    m_about->exec();
 }
 
 void frmMain::mnuCheckForUpdatedVersion_Click()
 {
-    // The update check is wired in with its own change.
+    UpdateCheck(m_app.ui, m_app.shell, m_app.program, m_app.homePage).CheckForUpdatedVersion();
 }
 
 } // namespace tarnwick

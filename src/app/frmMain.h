@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QLabel;
 class QPushButton;
@@ -10,6 +11,7 @@ namespace tarnwick {
 
 struct AppContext;
 class Wizard;
+class frmAbout;
 
 // The welcome page: what the tool does, the wizard's buttons and the menu.
 // Start-up has already passed its gates when this window is made.
@@ -33,6 +35,8 @@ private:
 
     AppContext& m_app;
     Wizard& m_wizard;
+    // Made on first use and kept while OK only hides it.
+    QPointer<frmAbout> m_about;
 };
 
 } // namespace tarnwick
