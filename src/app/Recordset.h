@@ -48,10 +48,10 @@ private:
     void requireOpen() const;
     void requireRow() const;
     int column(const QString& name) const;
+    int findColumn(const QString& name) const;  // -1 when absent
 
     bool m_open = false;
     QStringList m_names;
-    QHash<QString, int> m_columnByLowerName;
     std::vector<QVariant> m_cells;  // row-major
     qsizetype m_rows = 0;
     qsizetype m_current = 0;

@@ -121,6 +121,9 @@ void RecordsetSuite::fieldByNameInAnyCase_data()
     QTest::newRow("list id, usual spelling") << list << QStringLiteral("PersonalDListObjectID")
                                              << QStringLiteral("PDL-1");
     QTest::newRow("list alias") << list << QStringLiteral("Alias") << QStringLiteral("team1");
+    QTest::newRow("two columns of one name: the first wins")
+        << QStringLiteral("SELECT Alias, DisplayName AS ALIAS FROM vw_Subscriber WHERE SubscriberObjectID = 'SUB-01'")
+        << QStringLiteral("alias") << QStringLiteral("asmith");
     QTest::newRow("class of service") << QStringLiteral("SELECT COSObjectID, TextName FROM vw_COS")
                                       << QStringLiteral("TEXTNAME") << QStringLiteral("Default Subscriber");
 }
