@@ -171,9 +171,6 @@ void frmChooseSubscribers::Form_Load()
 
 void frmChooseSubscribers::cmbSubscriberSelectType_Change()
 {
-    StepRunner steps([this](const Failure& f) {
-        m_app.ui.showMessage(ErrorText::inProcedure(f, QStringLiteral("cmbSubscriberSelectType_Change"), kOwner));
-    });
     for (QWidget* input : std::initializer_list<QWidget*>{
              m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow, m_lblExtensionRangeTo, m_txtCSVPath,
              m_cmdBrowseForCSV, m_ComSubscribersCOS, m_txtDisplayNameSubString, m_lblSubStringLabel})
