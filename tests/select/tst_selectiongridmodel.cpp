@@ -81,6 +81,24 @@ private Q_SLOTS:
         QCOMPARE(grid.CellChecked(1, SelectionGrid::Selected), SelectionGrid::kChecked);
     }
 
+    // No 16-bit limits in the view either: a 100,000-row load arrives whole.
+    void hundredThousandRows()
+    {
+        SelectionGrid grid;
+        SelectionGridModel model(grid);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        grid.setRedraw(false);
+        for (int i = 0; i < 100000; ++i)
+            appendTicked(grid, QString());
+        grid.setRedraw(true);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(model.rowCount(), 100000);
+        QCOMPARE(model.data(model.index(99999, 0)).toString(), QStringLiteral("100000"));
+        QVERIFY(model.setData(model.index(99999, SelectionGrid::Selected), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(!grid.isTicked(100000));
+        QVERIFY(AnySubscriberSelected(grid));
+    }
+
     void columnLayout()
     {
         SelectionGrid grid;
