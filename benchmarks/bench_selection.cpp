@@ -51,7 +51,7 @@ long peakRssKiB()
 #if defined(Q_OS_UNIX)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;  // KiB on Linux
+    return usage.ru_maxrss; // KiB on Linux
 #else
     return -1;
 #endif
@@ -93,8 +93,10 @@ int measure(const QString& what, const QString& database, const QString& csv)
     QTemporaryDir folder;
     auto registry = tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
     tarnwick::Clock clock;
-    tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder.path()), clock);
-    app.strConnectionString = tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database));
+    tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder.path()),
+                             clock);
+    app.strConnectionString =
+        tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database));
 
     tarnwick::Wizard wizard(app);
     tarnwick::frmChooseSubscribers& page = wizard.selectionPage();
@@ -111,12 +113,13 @@ int measure(const QString& what, const QString& database, const QString& csv)
     QElapsedTimer timer;
     timer.start();
     page.findChild<QPushButton*>(QStringLiteral("cmdView"))->click();
-    QCoreApplication::processEvents();  // the one repaint after the load
+    QCoreApplication::processEvents(); // the one repaint after the load
     const qint64 ms = timer.elapsed();
 
-    out() << what << ": " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text() << " rows in "
-          << ms << " ms, " << (tarnwick::databaseQueryCount() - queriesBefore) << " queries, peak memory "
-          << peakRssKiB() / 1024 << " MiB, " << ui.messages << " messages\n";
+    out() << what << ": " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text()
+          << " rows in " << ms << " ms, " << (tarnwick::databaseQueryCount() - queriesBefore)
+          << " queries, peak memory " << peakRssKiB() / 1024 << " MiB, " << ui.messages
+          << " messages\n";
     out().flush();
     return 0;
 }
@@ -126,8 +129,10 @@ int writeCsv(const QString& database, const QString& path)
 {
     constexpr int kLines = 10000;
     tarnwick::Recordset rs;
-    rs.open(QStringLiteral("SELECT Alias, DTMFAccessID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"),
-            tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database)));
+    rs.open(
+        QStringLiteral(
+            "SELECT Alias, DTMFAccessID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"),
+        tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database)));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return 0;
@@ -139,8 +144,9 @@ int writeCsv(const QString& database, const QString& path)
     while (lines < kLines) {
         if (rs.atEnd())
             rs.moveFirst();
-        file.write(tarnwick::GetFieldString(rs, QStringLiteral("Alias")).toLocal8Bit() + ','
-                   + tarnwick::GetFieldString(rs, QStringLiteral("DTMFAccessID")).toLocal8Bit() + "\r\n");
+        file.write(tarnwick::GetFieldString(rs, QStringLiteral("Alias")).toLocal8Bit() + ',' +
+                   tarnwick::GetFieldString(rs, QStringLiteral("DTMFAccessID")).toLocal8Bit() +
+                   "\r\n");
         ++lines;
         rs.moveNext();
     }
@@ -182,8 +188,8 @@ int main(int argc, char** argv)
             timer.start();
             auto db = tarnwick::demo::DemoDatabase::createSqlite(database);
             const auto summary = tarnwick::demo::generateOrganisation(*db, options);
-            out() << "large database: " << summary.subscribers << " subscribers, built in " << timer.elapsed()
-                  << " ms\n";
+            out() << "large database: " << summary.subscribers << " subscribers, built in "
+                  << timer.elapsed() << " ms\n";
         }
         const QString csv = QDir(folder).filePath(QStringLiteral("subscribers.csv"));
         out() << "csv file: " << writeCsv(database, csv) << " lines\n";

@@ -21,8 +21,8 @@ namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
 
-const QString kFormatError = QStringLiteral(
-    "Error - CSV File is not formatted correctly.  Review the help file for details on format constraints.");
+const QString kFormatError = QStringLiteral("Error - CSV File is not formatted correctly.  Review "
+                                            "the help file for details on format constraints.");
 
 // A count in the summary: the blank before it is a non-negative number's sign.
 QString signedText(qint64 n)
@@ -80,7 +80,8 @@ QString TextLineReader::readLine()
         const qsizetype offset = size - m_pos;
         if (!fill()) {
             // The last line has no terminator.
-            const QString line = QString::fromLocal8Bit(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+            const QString line =
+                QString::fromLocal8Bit(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
             m_pos = m_buffer.size();
             return line;
         }
@@ -112,7 +113,9 @@ void CsvSubscriberImport::run(const QString& path)
         reader.emplace(file);
     });
 
-    const bool headerRead = opened && StepRunner([&](const Failure&) { app.ui.showMessage(kFormatError); }).run([&] {
+    const bool headerRead = opened && StepRunner([&](const Failure&) {
+                                          app.ui.showMessage(kFormatError);
+                                      }).run([&] {
         const QString header = reader->readLine();
         if (header.size() < 2)
             throw Failure(ErrorNumber::InvalidProcedureCall, kFormatError);
@@ -121,7 +124,8 @@ void CsvSubscriberImport::run(const QString& path)
             const QString name = fields[i].trimmed();
             if (m_aliasColumn < 0 && name.compare(QLatin1String("alias"), Qt::CaseInsensitive) == 0)
                 m_aliasColumn = i;
-            if (m_extensionColumn < 0 && name.compare(QLatin1String("Extension"), Qt::CaseInsensitive) == 0)
+            if (m_extensionColumn < 0 &&
+                name.compare(QLatin1String("Extension"), Qt::CaseInsensitive) == 0)
                 m_extensionColumn = i;
         }
         if (m_aliasColumn < 0 && m_extensionColumn < 0)
@@ -129,13 +133,15 @@ void CsvSubscriberImport::run(const QString& path)
     });
 
     if (headerRead) {
-        StepRunner steps;  // the main loop skips what fails, without a word
+        StepRunner steps; // the main loop skips what fails, without a word
         for (;;) {
             const std::optional<bool> end = steps.value([&] { return reader->atEnd(); });
             if (!end || *end)
                 break;
             ++m_linesRead;
-            steps.run([&] { progress.setCount(QStringLiteral("Lines=") + QString::number(m_linesRead)); });
+            steps.run([&] {
+                progress.setCount(QStringLiteral("Lines=") + QString::number(m_linesRead));
+            });
             app.ui.yield();
             const std::optional<QString> line = steps.value([&] { return reader->readLine(); });
             if (!line)
@@ -144,9 +150,10 @@ void CsvSubscriberImport::run(const QString& path)
         }
     }
 
-    app.ui.showMessage(QStringLiteral("Import complete. ") + signedText(m_linesRead)
-                       + QStringLiteral(" lines read in from text file, ")
-                       + signedText(grid.Rows() - 1 - startingRows) + QStringLiteral(" users added to grid."));
+    app.ui.showMessage(QStringLiteral("Import complete. ") + signedText(m_linesRead) +
+                       QStringLiteral(" lines read in from text file, ") +
+                       signedText(grid.Rows() - 1 - startingRows) +
+                       QStringLiteral(" users added to grid."));
 }
 
 void CsvSubscriberImport::importLine(const QString& line)
@@ -160,20 +167,24 @@ void CsvSubscriberImport::importLine(const QString& line)
         return;
 
     if (within(m_extensionColumn) && isNumericText(fields[m_extensionColumn])) {
-        const QString sql = QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID, vw_DTMFAccessID.DTMFAccessID ")
-                            + QStringLiteral("FROM vw_Subscriber INNER JOIN vw_DTMFAccessID ")
-                            + QStringLiteral("ON vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID ")
-                            + QStringLiteral("WHERE vw_DTMFAccessID.DTMFAccessID=")
-                            + sqlQuoted(fields[m_extensionColumn].trimmed())
-                            + QStringLiteral(" AND SubscriberType IN (1,3)")
-                            + QStringLiteral(" ORDER BY vw_Subscriber.Alias");
+        const QString sql =
+            QStringLiteral(
+                "SELECT vw_Subscriber.SubscriberObjectID, vw_DTMFAccessID.DTMFAccessID ") +
+            QStringLiteral("FROM vw_Subscriber INNER JOIN vw_DTMFAccessID ") +
+            QStringLiteral("ON vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID ") +
+            QStringLiteral("WHERE vw_DTMFAccessID.DTMFAccessID=") +
+            sqlQuoted(fields[m_extensionColumn].trimmed()) +
+            QStringLiteral(" AND SubscriberType IN (1,3)") +
+            QStringLiteral(" ORDER BY vw_Subscriber.Alias");
         if (addFound(sql, QStringLiteral("SubscriberObjectID")))
             return;
     }
     if (within(m_aliasColumn)) {
         // The alias is looked up as written, blanks included.
-        addFound(QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE Alias=")
-                     + sqlQuoted(fields[m_aliasColumn]) + QStringLiteral(" AND SubscriberType IN (1,3)"),
+        addFound(QStringLiteral(
+                     "SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE Alias=") +
+                     sqlQuoted(fields[m_aliasColumn]) +
+                     QStringLiteral(" AND SubscriberType IN (1,3)"),
                  QStringLiteral("ObjectID"));
     }
 }
@@ -198,8 +209,10 @@ bool CsvSubscriberImport::addFound(const QString& sql, const QString& idField)
     for (const QString& id : *ids) {
         m_selection.AddUserToGrid(id);
         ++m_usersAdded;
-        StepRunner().run(
-            [&] { m_selection.progress().setTotal(QStringLiteral("Users added=") + QString::number(m_usersAdded)); });
+        StepRunner().run([&] {
+            m_selection.progress().setTotal(QStringLiteral("Users added=") +
+                                            QString::number(m_usersAdded));
+        });
         app.ui.yield();
     }
     return true;

@@ -58,7 +58,7 @@ double leadingNumber(const QString& text)
             number.truncate(kept);
         }
     }
-    return number.toDouble();  // always the C notation, whatever the process locale
+    return number.toDouble(); // always the C notation, whatever the process locale
 }
 
 } // namespace tarnwick

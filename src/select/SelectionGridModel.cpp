@@ -35,7 +35,8 @@ QVariant SelectionGridModel::data(const QModelIndex& index, int role) const
     const int col = index.column();
     if (col == SelectionGrid::Selected) {
         if (role == Qt::CheckStateRole)
-            return m_grid.CellChecked(row, col) == SelectionGrid::kChecked ? Qt::Checked : Qt::Unchecked;
+            return m_grid.CellChecked(row, col) == SelectionGrid::kChecked ? Qt::Checked
+                                                                           : Qt::Unchecked;
         return QVariant();
     }
     if (role == Qt::DisplayRole)
@@ -45,8 +46,8 @@ QVariant SelectionGridModel::data(const QModelIndex& index, int role) const
 
 QVariant SelectionGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
-        || section >= SelectionGrid::kColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= SelectionGrid::kColumnCount)
         return QVariant();
     return m_grid.TextMatrix(0, section);
 }
@@ -64,8 +65,8 @@ Qt::ItemFlags SelectionGridModel::flags(const QModelIndex& index) const
 
 bool SelectionGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)
-        || role != Qt::CheckStateRole || !m_grid.allowsEditing(index.column()))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        role != Qt::CheckStateRole || !m_grid.allowsEditing(index.column()))
         return false;
     // The view speaks Qt::CheckState; the grid ticks on true and unticks on false.
     const bool ticked = value.toInt() == Qt::Checked;
@@ -114,8 +115,8 @@ void SelectionGridModel::onAllChecksChanged()
 {
     if (m_rows < 1)
         return;
-    Q_EMIT dataChanged(index(0, SelectionGrid::Selected), index(m_rows - 1, SelectionGrid::Selected),
-                       {Qt::CheckStateRole});
+    Q_EMIT dataChanged(index(0, SelectionGrid::Selected),
+                       index(m_rows - 1, SelectionGrid::Selected), {Qt::CheckStateRole});
 }
 
 } // namespace tarnwick

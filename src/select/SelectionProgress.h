@@ -13,10 +13,10 @@ class SelectionProgress
 public:
     virtual ~SelectionProgress() = default;
 
-    virtual void setTitle(const QString& text) = 0;  // frameMainTitle
-    virtual void setCount(const QString& text) = 0;  // lblCount
-    virtual void setOf(const QString& text) = 0;     // labelOf
-    virtual void setTotal(const QString& text) = 0;  // labelTotal
+    virtual void setTitle(const QString& text) = 0; // frameMainTitle
+    virtual void setCount(const QString& text) = 0; // lblCount
+    virtual void setOf(const QString& text) = 0;    // labelOf
+    virtual void setTotal(const QString& text) = 0; // labelTotal
     virtual void show() = 0;
     virtual void hide() = 0;
     virtual void repaint() = 0;

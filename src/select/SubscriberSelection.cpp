@@ -25,8 +25,7 @@ QString totalText(qsizetype total)
 // Walks the rows of a recordset from where it stands. A failing end test or
 // move ends the walk (after the runner has reported it), so a recordset that
 // never opened is not walked for ever.
-template <typename Visit>
-void walkRows(Recordset& rs, StepRunner& steps, Visit&& visit)
+template <typename Visit> void walkRows(Recordset& rs, StepRunner& steps, Visit&& visit)
 {
     for (;;) {
         const std::optional<bool> end = steps.value([&] { return rs.atEnd(); });
@@ -51,9 +50,12 @@ const std::array<SelectionModeEntry, 6>& selectionModes()
         {QStringLiteral("All Subscribers"), 1, ModeInputs::None},
         {QStringLiteral("Subscribers with extension numbers from:"), 2, ModeInputs::ExtensionRange},
         {QStringLiteral("Subscribers referenced in this CSV file:"), 6, ModeInputs::CsvFile},
-        {QStringLiteral("Subscribers associated with this class of service: "), 7, ModeInputs::ClassOfService},
-        {QStringLiteral("Select subscribers with sub string in their display name"), 10, ModeInputs::SubString},
-        {QStringLiteral("Select subscribers with sub string in their COS name"), 11, ModeInputs::SubString},
+        {QStringLiteral("Subscribers associated with this class of service: "), 7,
+         ModeInputs::ClassOfService},
+        {QStringLiteral("Select subscribers with sub string in their display name"), 10,
+         ModeInputs::SubString},
+        {QStringLiteral("Select subscribers with sub string in their COS name"), 11,
+         ModeInputs::SubString},
     }};
     return modes;
 }
@@ -72,12 +74,14 @@ std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& st
     std::vector<ClassOfService> list;
     Recordset rs;
     steps.run([&] {
-        rs.open(QStringLiteral("SELECT COSObjectID as ObjectID, TextName as DisplayName FROM vw_COS"),
-                app.strConnectionString);
+        rs.open(
+            QStringLiteral("SELECT COSObjectID as ObjectID, TextName as DisplayName FROM vw_COS"),
+            app.strConnectionString);
     });
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
-        app.services.ShowMessage(QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
+        app.services.ShowMessage(
+            QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
         app.services.ExitApplication();
     }
     steps.run([&] { rs.moveFirst(); });
@@ -92,7 +96,8 @@ std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& st
     return list;
 }
 
-std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name)
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list,
+                                                 const QString& name)
 {
     for (const ClassOfService& cos : list) {
         if (cos.displayName == name)
@@ -112,14 +117,15 @@ RangeCheck checkExtensionRange(const QString& low, const QString& high)
     return RangeCheck::NotAscending;
 }
 
-SubscriberSelection::SubscriberSelection(AppContext& app, SelectionGrid& grid, SelectionProgress& progress)
+SubscriberSelection::SubscriberSelection(AppContext& app, SelectionGrid& grid,
+                                         SelectionProgress& progress)
     : m_app(app), m_grid(grid), m_progress(progress)
 {
 }
 
 int SubscriberSelection::fillGrid(const SelectionRequest& request)
 {
-    StepRunner steps;  // failures here pass without a word; every step still runs
+    StepRunner steps; // failures here pass without a word; every step still runs
     steps.run([&] {
         m_progress.setOf(QStringLiteral("of "));
         m_progress.setTitle(QStringLiteral("Loading subscriber data..."));
@@ -148,7 +154,8 @@ int SubscriberSelection::fillGrid(const SelectionRequest& request)
     case SelectionMode::CosNameSubString:
         // Only emptiness is refused here: a text of blanks or ";" goes on and finds nobody.
         if (request.subString.isEmpty())
-            m_app.ui.showMessage(QStringLiteral("You must enter a sub string or multiple sub strings seperated with ';'"));
+            m_app.ui.showMessage(QStringLiteral(
+                "You must enter a sub string or multiple sub strings seperated with ';'"));
         else if (request.mode == static_cast<int>(SelectionMode::DisplayNameSubString))
             AddSubscriberbyDisplayNameSubString(request.subString);
         else
@@ -168,30 +175,34 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
     StepRunner steps;
     Recordset subscriber;
     steps.run([&] {
-        subscriber.open(QStringLiteral("SELECT Alias, FirstName, LastName, DTMFAccessID, DisplayName, "
-                                       "CallHandlerObjectID, COSObjectID FROM vw_Subscriber WHERE SubscriberObjectId=")
-                            + sqlQuoted(objectId),
-                        m_app.strConnectionString);
+        subscriber.open(
+            QStringLiteral(
+                "SELECT Alias, FirstName, LastName, DTMFAccessID, DisplayName, "
+                "CallHandlerObjectID, COSObjectID FROM vw_Subscriber WHERE SubscriberObjectId=") +
+                sqlQuoted(objectId),
+            m_app.strConnectionString);
     });
     if (steps.test([&] { return subscriber.recordCount() != 1; })) {
-        m_app.ui.showMessage(QStringLiteral("Unable to find single subscriber by ObjectID=") + objectId
-                             + QStringLiteral(" in AddUserToGrid routine"));
+        m_app.ui.showMessage(QStringLiteral("Unable to find single subscriber by ObjectID=") +
+                             objectId + QStringLiteral(" in AddUserToGrid routine"));
         return;
     }
 
-    const std::optional<QVariant> cosValue = steps.value([&] { return subscriber.value(QStringLiteral("COSObjectID")); });
+    const std::optional<QVariant> cosValue =
+        steps.value([&] { return subscriber.value(QStringLiteral("COSObjectID")); });
     // Without a class of service there is nothing to look up and nothing to name: skipped silently.
     if (!cosValue || cosValue->isNull())
         return;
     const QString cosId = valueToText(*cosValue);
     Recordset cos;
     steps.run([&] {
-        cos.open(QStringLiteral("SELECT TextName as DisplayName from vw_COS WHERE COSObjectID=") + sqlQuoted(cosId),
+        cos.open(QStringLiteral("SELECT TextName as DisplayName from vw_COS WHERE COSObjectID=") +
+                     sqlQuoted(cosId),
                  m_app.strConnectionString);
     });
     if (steps.test([&] { return cos.recordCount() != 1; })) {
-        m_app.ui.showMessage(QStringLiteral("Unable to find single COS instance by ObjectID=") + cosId
-                             + QStringLiteral(" in AddUsersToGrid routine"));
+        m_app.ui.showMessage(QStringLiteral("Unable to find single COS instance by ObjectID=") +
+                             cosId + QStringLiteral(" in AddUsersToGrid routine"));
         return;
     }
 
@@ -218,10 +229,13 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
 }
 
 template <typename Chosen>
-void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
-                                          bool hideWhenNoneFound, Chosen&& chosen)
+void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql,
+                                          const QString& notFound, bool hideWhenNoneFound,
+                                          Chosen&& chosen)
 {
-    StepRunner steps([&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
+    StepRunner steps([&](const Failure& f) {
+        m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
+    });
     Recordset rs;
     steps.run([&] { rs.open(sql, m_app.strConnectionString); });
     // A count that cannot be read counts as none found.
@@ -241,7 +255,8 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
     walkRows(rs, steps, [&] {
         if (!chosen(rs, steps))
             return;
-        if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+        if (const std::optional<QString> id =
+                steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
             AddUserToGrid(*id);
         ++count;
         steps.run([&] {
@@ -256,7 +271,8 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
 void SubscriberSelection::AddAllSubscribers()
 {
     addWithProgress(QStringLiteral("AddAllSubscribers"),
-                    QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE SubscriberType IN (1,3)"),
+                    QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE "
+                                   "SubscriberType IN (1,3)"),
                     QStringLiteral("No subscribers found in database!"), true,
                     [](Recordset&, StepRunner&) { return true; });
 }
@@ -265,57 +281,65 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
 {
     switch (checkExtensionRange(low, high)) {
     case RangeCheck::NotNumeric:
-        m_app.ui.showMessage(QStringLiteral("Invalid input for extension range - only numbers are allowed"));
+        m_app.ui.showMessage(
+            QStringLiteral("Invalid input for extension range - only numbers are allowed"));
         return;
     case RangeCheck::NotAscending:
-        m_app.ui.showMessage(
-            QStringLiteral("The upper extension range must be strictly higher than the lower extension range"));
+        m_app.ui.showMessage(QStringLiteral(
+            "The upper extension range must be strictly higher than the lower extension range"));
         return;
     case RangeCheck::Accepted:
         break;
     }
     const double lo = leadingNumber(low);
     const double hi = leadingNumber(high);
-    addWithProgress(QStringLiteral("AddSubscribersByExtensionRange"),
-                    QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
-                                   "WHERE SubscriberType in (1,3)"),
-                    QStringLiteral("No subscribers found in the backed up database."), true,
-                    [lo, hi](Recordset& rs, StepRunner& steps) {
-                        // An extension that cannot be read is reported and judged as 0.
-                        double value = 0;
-                        steps.run([&] { value = leadingNumber(rs.text(QStringLiteral("DTMFAccessID"))); });
-                        return lo <= value && value <= hi;
-                    });
+    addWithProgress(
+        QStringLiteral("AddSubscribersByExtensionRange"),
+        QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
+                       "WHERE SubscriberType in (1,3)"),
+        QStringLiteral("No subscribers found in the backed up database."), true,
+        [lo, hi](Recordset& rs, StepRunner& steps) {
+            // An extension that cannot be read is reported and judged as 0.
+            double value = 0;
+            steps.run([&] { value = leadingNumber(rs.text(QStringLiteral("DTMFAccessID"))); });
+            return lo <= value && value <= hi;
+        });
 }
 
 void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)
 {
     // The progress window is not shown yet when nothing is found, so it is not hidden either.
-    addWithProgress(QStringLiteral("AddSubscribersByCOS"),
-                    QStringLiteral("SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=")
-                        + sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
-                    QStringLiteral("No subscribers found associated with that COS in the database."), false,
-                    [](Recordset&, StepRunner&) { return true; });
+    addWithProgress(
+        QStringLiteral("AddSubscribersByCOS"),
+        QStringLiteral(
+            "SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=") +
+            sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
+        QStringLiteral("No subscribers found associated with that COS in the database."), false,
+        [](Recordset&, StepRunner&) { return true; });
 }
 
 void SubscriberSelection::AddSubscriberbyDisplayNameSubString(const QString& subStrings)
 {
-    addBySubString(QStringLiteral("AddSubscriberbyDisplayNameSubString"),
-                   QStringLiteral("SELECT SubscriberObjectID as ObjectID, DisplayName FROM vw_Subscriber "
-                                  "WHERE SubscriberType in (1,3)"),
-                   subStrings);
+    addBySubString(
+        QStringLiteral("AddSubscriberbyDisplayNameSubString"),
+        QStringLiteral("SELECT SubscriberObjectID as ObjectID, DisplayName FROM vw_Subscriber "
+                       "WHERE SubscriberType in (1,3)"),
+        subStrings);
 }
 
 void SubscriberSelection::AddSubscriberbyCOSNameSubString(const QString& subStrings)
 {
     // Subscribers of every type: this query has no type filter.
-    addBySubString(QStringLiteral("AddSubscriberbyCOSNameSubString"),
-                   QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID as ObjectID, vw_COS.TextName as DisplayName "
-                                  "FROM vw_Subscriber INNER JOIN vw_COS on vw_Subscriber.COSObjectID=vw_COS.COSObjectID"),
-                   subStrings);
+    addBySubString(
+        QStringLiteral("AddSubscriberbyCOSNameSubString"),
+        QStringLiteral(
+            "SELECT vw_Subscriber.SubscriberObjectID as ObjectID, vw_COS.TextName as DisplayName "
+            "FROM vw_Subscriber INNER JOIN vw_COS on vw_Subscriber.COSObjectID=vw_COS.COSObjectID"),
+        subStrings);
 }
 
-void SubscriberSelection::addBySubString(const QString& procedure, const QString& sql, const QString& subStrings)
+void SubscriberSelection::addBySubString(const QString& procedure, const QString& sql,
+                                         const QString& subStrings)
 {
     if (subStrings.isEmpty())
         return;
@@ -325,20 +349,24 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
         if (!trimmed.isEmpty())
             pieces.append(trimmed);
     }
-    StepRunner steps([&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
+    StepRunner steps([&](const Failure& f) {
+        m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
+    });
     Recordset rs;
     steps.run([&] { rs.open(sql, m_app.strConnectionString); });
     walkRows(rs, steps, [&] {
         // A null name contains nothing and is no failure.
-        const std::optional<QVariant> name = steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
+        const std::optional<QVariant> name =
+            steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
         if (!name || name->isNull())
             return;
         const QString displayName = valueToText(*name);
         for (const QString& piece : std::as_const(pieces)) {
             if (displayName.contains(piece, Qt::CaseInsensitive)) {
-                if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+                if (const std::optional<QString> id =
+                        steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
                     AddUserToGrid(*id);
-                break;  // once per row, however many pieces match
+                break; // once per row, however many pieces match
             }
         }
     });

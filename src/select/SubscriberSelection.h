@@ -51,19 +51,20 @@ struct ClassOfService
 // program ends.
 std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& steps);
 // The first class of service whose display name is exactly `name`.
-std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name);
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list,
+                                                 const QString& name);
 
 // What "Add Subscribers To Grid" needs from the page: the chosen mode and
 // the inputs of that mode, as typed or chosen.
 struct SelectionRequest
 {
     int mode = static_cast<int>(SelectionMode::AllSubscribers);
-    QString low;        // extension range, as typed
+    QString low; // extension range, as typed
     QString high;
-    QString csvPath;    // subscribers named in a CSV file
-    QString cosName;    // the chosen class of service's entry text; empty when none is chosen
-    QString cosId;      // and its object id
-    QString subString;  // sub strings separated by ";"
+    QString csvPath;   // subscribers named in a CSV file
+    QString cosName;   // the chosen class of service's entry text; empty when none is chosen
+    QString cosId;     // and its object id
+    QString subString; // sub strings separated by ";"
 };
 
 enum class RangeCheck { Accepted, NotNumeric, NotAscending };

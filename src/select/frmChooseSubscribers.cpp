@@ -32,8 +32,8 @@ constexpr int kInputHeight = 315;
 QString chooseFileWithDialog(QWidget* parent, const QString& title, const QString& startPath)
 {
     QString filter = QStringLiteral("All Files (*)");
-    return QFileDialog::getOpenFileName(parent, title, startPath.isEmpty() ? QDir::rootPath() : startPath, filter,
-                                        &filter);
+    return QFileDialog::getOpenFileName(
+        parent, title, startPath.isEmpty() ? QDir::rootPath() : startPath, filter, &filter);
 }
 
 } // namespace
@@ -44,7 +44,7 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
 {
     setObjectName(QStringLiteral("frmChooseSubscribers"));
     setWindowTitle(QStringLiteral("Tarnwick"));
-    setFixedSize(px(11490), px(7695));  // a fixed single border
+    setFixedSize(px(11490), px(7695)); // a fixed single border
 
     auto* heading = new QLabel(QStringLiteral("Select Subscribers"), this);
     heading->setObjectName(QStringLiteral("Label1"));
@@ -82,24 +82,32 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
         return c;
     };
 
-    // The mode inputs sit wherever; the mode change moves the ones it shows onto the mode list's line.
-    m_cmbSubscriberSelectType = comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4215, kInputHeight));
-    m_txtSubscriberExtensionRangeLow =
-        textBox(frame, "txtSubscriberExtensionRangeLow", twipsRect(4500, 780, 1575, kInputHeight), 20);
-    m_lblExtensionRangeTo = label(frame, "lblExtensionRangeTo", QStringLiteral("To:"), twipsRect(6120, 780, 375, kInputHeight));
-    m_txtSubscriberExtensionRangeHigh =
-        textBox(frame, "txtSubscriberExtensionRangeHigh", twipsRect(6540, 780, 1575, kInputHeight), 20);
+    // The mode inputs sit wherever; the mode change moves the ones it shows onto the mode list's
+    // line.
+    m_cmbSubscriberSelectType =
+        comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4215, kInputHeight));
+    m_txtSubscriberExtensionRangeLow = textBox(frame, "txtSubscriberExtensionRangeLow",
+                                               twipsRect(4500, 780, 1575, kInputHeight), 20);
+    m_lblExtensionRangeTo = label(frame, "lblExtensionRangeTo", QStringLiteral("To:"),
+                                  twipsRect(6120, 780, 375, kInputHeight));
+    m_txtSubscriberExtensionRangeHigh = textBox(frame, "txtSubscriberExtensionRangeHigh",
+                                                twipsRect(6540, 780, 1575, kInputHeight), 20);
     m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500, 780, 3735, kInputHeight), 0);
     m_txtCSVPath->setReadOnly(true);
-    m_cmdBrowseForCSV = button(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."), twipsRect(8280, 780, 1215, kInputHeight));
-    m_ComSubscribersCOS = comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
+    m_cmdBrowseForCSV = button(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."),
+                               twipsRect(8280, 780, 1215, kInputHeight));
+    m_ComSubscribersCOS =
+        comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
     m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500, 780, 3795, kInputHeight));
-    m_comHiddenCOS->setVisible(false);  // the object ids behind the names; never shown
-    m_txtDisplayNameSubString = textBox(frame, "txtDisplayNameSubString", twipsRect(4500, 780, 3645, kInputHeight), 100);
-    m_lblSubStringLabel = label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
-                                twipsRect(8310, 780, 2700, kInputHeight));
+    m_comHiddenCOS->setVisible(false); // the object ids behind the names; never shown
+    m_txtDisplayNameSubString =
+        textBox(frame, "txtDisplayNameSubString", twipsRect(4500, 780, 3645, kInputHeight), 100);
+    m_lblSubStringLabel =
+        label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
+              twipsRect(8310, 780, 2700, kInputHeight));
 
-    QPushButton* view = button(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"), twipsRect(60, 780, 2535, 375));
+    QPushButton* view = button(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
+                               twipsRect(60, 780, 2535, 375));
 
     m_myGrid = new QTableView(frame);
     m_myGrid->setObjectName(QStringLiteral("myGrid"));
@@ -110,21 +118,30 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_myGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     SelectionGridModel::applyColumnLayout(*m_myGrid);
 
-    QPushButton* unselectAll = button(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"), twipsRect(60, 5580, 1335, 375));
-    QPushButton* selectAll = button(frame, "cmdSelectAll", QStringLiteral("&Select All"), twipsRect(1500, 5580, 1335, 375));
-    QLabel* total = label(frame, "lblTotalGridRows", QStringLiteral("Users in Grid"), twipsRect(8160, 5610, 1575, kInputHeight));
+    QPushButton* unselectAll = button(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"),
+                                      twipsRect(60, 5580, 1335, 375));
+    QPushButton* selectAll = button(frame, "cmdSelectAll", QStringLiteral("&Select All"),
+                                    twipsRect(1500, 5580, 1335, 375));
+    QLabel* total = label(frame, "lblTotalGridRows", QStringLiteral("Users in Grid"),
+                          twipsRect(8160, 5610, 1575, kInputHeight));
     total->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_txtUsersInGrid = textBox(frame, "txtUsersInGrid", twipsRect(9840, 5580, 1215, kInputHeight), 0);
+    m_txtUsersInGrid =
+        textBox(frame, "txtUsersInGrid", twipsRect(9840, 5580, 1215, kInputHeight), 0);
     m_txtUsersInGrid->setReadOnly(true);
     m_txtUsersInGrid->setText(QStringLiteral("0"));
 
-    QPushButton* help = button(this, "cmdHelp", QStringLiteral("&Help"), twipsRect(120, 7080, 1455, 435));
-    QPushButton* previous = button(this, "cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 7080, 1455, 435));
-    QPushButton* next = button(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7080, 1455, 435));
-    QPushButton* exit = button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7080, 1215, 435));
+    QPushButton* help =
+        button(this, "cmdHelp", QStringLiteral("&Help"), twipsRect(120, 7080, 1455, 435));
+    QPushButton* previous = button(this, "cmdPrevious", QStringLiteral("<< Previous"),
+                                   twipsRect(4260, 7080, 1455, 435));
+    QPushButton* next =
+        button(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7080, 1455, 435));
+    QPushButton* exit =
+        button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7080, 1215, 435));
 
     connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
-    connect(m_cmdBrowseForCSV, &QPushButton::clicked, this, &frmChooseSubscribers::cmdBrowseForCSV_Click);
+    connect(m_cmdBrowseForCSV, &QPushButton::clicked, this,
+            &frmChooseSubscribers::cmdBrowseForCSV_Click);
     connect(selectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::SelectAll);
     connect(unselectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::UnselectAll);
     connect(next, &QPushButton::clicked, this, &frmChooseSubscribers::cmdNext_Click);
@@ -172,8 +189,9 @@ void frmChooseSubscribers::Form_Load()
 void frmChooseSubscribers::cmbSubscriberSelectType_Change()
 {
     for (QWidget* input : std::initializer_list<QWidget*>{
-             m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow, m_lblExtensionRangeTo, m_txtCSVPath,
-             m_cmdBrowseForCSV, m_ComSubscribersCOS, m_txtDisplayNameSubString, m_lblSubStringLabel})
+             m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow,
+             m_lblExtensionRangeTo, m_txtCSVPath, m_cmdBrowseForCSV, m_ComSubscribersCOS,
+             m_txtDisplayNameSubString, m_lblSubStringLabel})
         input->setVisible(false);
 
     const int top = m_cmbSubscriberSelectType->y();
@@ -183,7 +201,8 @@ void frmChooseSubscribers::cmbSubscriberSelectType_Change()
         for (QWidget* input : inputs)
             input->setVisible(true);
     };
-    const SelectionModeEntry* mode = selectionModeByCode(m_cmbSubscriberSelectType->currentData().toInt());
+    const SelectionModeEntry* mode =
+        selectionModeByCode(m_cmbSubscriberSelectType->currentData().toInt());
     if (!mode) {
         m_app.ui.showMessage(QStringLiteral("Error! Invalid subscriber selection value."));
         return;
@@ -192,7 +211,8 @@ void frmChooseSubscribers::cmbSubscriberSelectType_Change()
     case ModeInputs::None:
         break;
     case ModeInputs::ExtensionRange:
-        showOnModeLine({m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow, m_lblExtensionRangeTo});
+        showOnModeLine({m_txtSubscriberExtensionRangeHigh, m_txtSubscriberExtensionRangeLow,
+                        m_lblExtensionRangeTo});
         break;
     case ModeInputs::CsvFile:
         showOnModeLine({m_txtCSVPath, m_cmdBrowseForCSV});
@@ -226,7 +246,8 @@ void frmChooseSubscribers::cmdView_Click()
     setCursor(Qt::WaitCursor);
     // Centred on the page, a little below its top; made topmost when it was created.
     const QRect page = frameGeometry();
-    m_progress->move(page.left() + page.width() / 2 - m_progress->width() / 2, page.top() + px(3000));
+    m_progress->move(page.left() + page.width() / 2 - m_progress->width() / 2,
+                     page.top() + px(3000));
     const int rows = m_selection.fillGrid(currentRequest());
     m_txtUsersInGrid->setText(QString::number(rows));
     unsetCursor();

@@ -31,7 +31,8 @@ class frmChooseSubscribers : public QWidget
 public:
     // Asks for a file to open: the dialog's title and the path to start from;
     // an empty result is a cancel.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& title, const QString& startPath)>;
+    using FileChooser =
+        std::function<QString(QWidget* parent, const QString& title, const QString& startPath)>;
 
     frmChooseSubscribers(AppContext& app, Wizard& wizard, QWidget* parent = nullptr);
     ~frmChooseSubscribers() override;

@@ -36,16 +36,20 @@ frmProgress::frmProgress(QWidget* parent)
     m_frameMainTitle->setObjectName(QStringLiteral("frameMainTitle"));
     m_frameMainTitle->setGeometry(0, 0, width(), height());
 
-    auto label = [this](const char* name, const QString& text, QRect geometry, Qt::Alignment alignment) {
+    auto label = [this](const char* name, const QString& text, QRect geometry,
+                        Qt::Alignment alignment) {
         auto* l = new QLabel(text, m_frameMainTitle);
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(geometry);
         l->setAlignment(alignment | Qt::AlignVCenter);
         return l;
     };
-    m_lblCount = label("lblCount", QStringLiteral("1"), twipsRect(60, 480, 975, 255), Qt::AlignRight);
-    m_labelOf = label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
-    m_labelTotal = label("labelTotal", QStringLiteral("1"), twipsRect(1350, 480, 1515, 255), Qt::AlignLeft);
+    m_lblCount =
+        label("lblCount", QStringLiteral("1"), twipsRect(60, 480, 975, 255), Qt::AlignRight);
+    m_labelOf =
+        label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
+    m_labelTotal =
+        label("labelTotal", QStringLiteral("1"), twipsRect(1350, 480, 1515, 255), Qt::AlignLeft);
 }
 
 frmProgress::~frmProgress() = default;

@@ -1,10 +1,10 @@
+#include "SelectFixture.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "select/SelectionGridModel.h"
 #include "select/frmChooseSubscribers.h"
 #include "select/frmProgress.h"
-#include "SelectFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QComboBox>
@@ -22,10 +22,14 @@ using tarnwick::test::TestEnvironment;
 
 namespace {
 
-const QStringList kModeInputs = {QStringLiteral("txtSubscriberExtensionRangeLow"), QStringLiteral("lblExtensionRangeTo"),
-                                 QStringLiteral("txtSubscriberExtensionRangeHigh"), QStringLiteral("txtCSVPath"),
-                                 QStringLiteral("cmdBrowseForCSV"), QStringLiteral("ComSubscribersCOS"),
-                                 QStringLiteral("txtDisplayNameSubString"), QStringLiteral("lblSubStringLabel")};
+const QStringList kModeInputs = {QStringLiteral("txtSubscriberExtensionRangeLow"),
+                                 QStringLiteral("lblExtensionRangeTo"),
+                                 QStringLiteral("txtSubscriberExtensionRangeHigh"),
+                                 QStringLiteral("txtCSVPath"),
+                                 QStringLiteral("cmdBrowseForCSV"),
+                                 QStringLiteral("ComSubscribersCOS"),
+                                 QStringLiteral("txtDisplayNameSubString"),
+                                 QStringLiteral("lblSubStringLabel")};
 
 // A wizard over the selection organisation, with the selection page loaded.
 struct Page
@@ -37,8 +41,7 @@ struct Page
         click(wizard.welcomePage(), "cmdNext");
     }
     frmChooseSubscribers& page() { return wizard.selectionPage(); }
-    template <typename T = QWidget>
-    T* child(const char* name)
+    template <typename T = QWidget> T* child(const char* name)
     {
         T* w = page().findChild<T*>(QString::fromLatin1(name));
         if (!w)
@@ -94,17 +97,23 @@ private Q_SLOTS:
         QCOMPARE(page.size(), QSize(11490 / 15, 7695 / 15));
         QCOMPARE(p.child<QLabel>("Label1")->text(), QStringLiteral("Select Subscribers"));
         QVERIFY(p.child<QLabel>("Label1")->font().bold());
-        QCOMPARE(p.child<QGroupBox>("frameSelectSubscribers")->title(), QStringLiteral("Select Subscribers"));
+        QCOMPARE(p.child<QGroupBox>("frameSelectSubscribers")->title(),
+                 QStringLiteral("Select Subscribers"));
 
         const QList<std::pair<const char*, QString>> buttons = {
-            {"cmdView", QStringLiteral("&Add Subscribers To Grid")}, {"cmdBrowseForCSV", QStringLiteral("Browse...")},
-            {"cmdUnselectAll", QStringLiteral("&deSelect All")},      {"cmdSelectAll", QStringLiteral("&Select All")},
-            {"cmdHelp", QStringLiteral("&Help")},                     {"cmdPrevious", QStringLiteral("<< Previous")},
-            {"cmdNext", QStringLiteral("Next >>")},                   {"cmdExit", QStringLiteral("Exit")}};
+            {"cmdView", QStringLiteral("&Add Subscribers To Grid")},
+            {"cmdBrowseForCSV", QStringLiteral("Browse...")},
+            {"cmdUnselectAll", QStringLiteral("&deSelect All")},
+            {"cmdSelectAll", QStringLiteral("&Select All")},
+            {"cmdHelp", QStringLiteral("&Help")},
+            {"cmdPrevious", QStringLiteral("<< Previous")},
+            {"cmdNext", QStringLiteral("Next >>")},
+            {"cmdExit", QStringLiteral("Exit")}};
         for (const auto& [name, caption] : buttons)
             QCOMPARE(p.child<QPushButton>(name)->text(), caption);
         QCOMPARE(p.child<QLabel>("lblExtensionRangeTo")->text(), QStringLiteral("To:"));
-        QCOMPARE(p.child<QLabel>("lblSubStringLabel")->text(), QStringLiteral("(seperate strings with \";\")"));
+        QCOMPARE(p.child<QLabel>("lblSubStringLabel")->text(),
+                 QStringLiteral("(seperate strings with \";\")"));
         QCOMPARE(p.child<QLabel>("lblTotalGridRows")->text(), QStringLiteral("Users in Grid"));
         QVERIFY(p.child<QLabel>("lblTotalGridRows")->alignment() & Qt::AlignRight);
         QCOMPARE(p.usersInGrid(), QStringLiteral("0"));
@@ -117,7 +126,8 @@ private Q_SLOTS:
         auto* modes = p.child<QComboBox>("cmbSubscriberSelectType");
         QCOMPARE(modes->currentText(), QStringLiteral("All Subscribers"));
         QCOMPARE(modes->count(), 6);
-        QCOMPARE(modes->itemText(3), QStringLiteral("Subscribers associated with this class of service: "));
+        QCOMPARE(modes->itemText(3),
+                 QStringLiteral("Subscribers associated with this class of service: "));
         QCOMPARE(modes->itemData(5).toInt(), 11);
         QCOMPARE(p.visibleInputs(), QStringList());
 
@@ -142,11 +152,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("inputs");
         QTest::newRow("range") << QStringLiteral("Subscribers with extension numbers from:")
                                << QStringList{kModeInputs[0], kModeInputs[1], kModeInputs[2]};
-        QTest::newRow("csv") << QStringLiteral("Subscribers referenced in this CSV file:") << QStringList{kModeInputs[3], kModeInputs[4]};
-        QTest::newRow("cos") << QStringLiteral("Subscribers associated with this class of service: ") << QStringList{kModeInputs[5]};
-        QTest::newRow("display name") << QStringLiteral("Select subscribers with sub string in their display name")
-                                      << QStringList{kModeInputs[6], kModeInputs[7]};
-        QTest::newRow("cos name") << QStringLiteral("Select subscribers with sub string in their COS name")
+        QTest::newRow("csv") << QStringLiteral("Subscribers referenced in this CSV file:")
+                             << QStringList{kModeInputs[3], kModeInputs[4]};
+        QTest::newRow("cos") << QStringLiteral(
+                                    "Subscribers associated with this class of service: ")
+                             << QStringList{kModeInputs[5]};
+        QTest::newRow("display name")
+            << QStringLiteral("Select subscribers with sub string in their display name")
+            << QStringList{kModeInputs[6], kModeInputs[7]};
+        QTest::newRow("cos name") << QStringLiteral(
+                                         "Select subscribers with sub string in their COS name")
                                   << QStringList{kModeInputs[6], kModeInputs[7]};
     }
     void modeInputsShowOnTheModeLine()
@@ -163,12 +178,13 @@ private Q_SLOTS:
         for (const QString& name : inputs) {
             QWidget* input = p.page().findChild<QWidget*>(name);
             QCOMPARE(input->y(), top);
-            QVERIFY2(input->x() > right, qPrintable(name));  // left to right, no overlap
+            QVERIFY2(input->x() > right, qPrintable(name)); // left to right, no overlap
             right = input->geometry().right();
         }
         p.chooseMode(QStringLiteral("All Subscribers"));
         QCOMPARE(p.visibleInputs(), QStringList());
-        QCOMPARE(p.child<QLineEdit>("txtSubscriberExtensionRangeLow")->text(), QStringLiteral("10"));
+        QCOMPARE(p.child<QLineEdit>("txtSubscriberExtensionRangeLow")->text(),
+                 QStringLiteral("10"));
         QCOMPARE(p.child<QLineEdit>("txtDisplayNameSubString")->text(), QStringLiteral("smith"));
         QVERIFY(p.env.ui.shown.isEmpty());
     }
@@ -179,24 +195,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QStringList>("aliases");
         QTest::addColumn<QStringList>("messages");
-        const QString lost = QStringLiteral("Unable to find single COS instance by ObjectID=cos-gone in AddUsersToGrid routine");
+        const QString lost = QStringLiteral(
+            "Unable to find single COS instance by ObjectID=cos-gone in AddUsersToGrid routine");
         QTest::newRow("all") << 0 << QString() << test::allSelectableAliases() << QStringList{lost};
-        QTest::newRow("range") << 1 << QStringLiteral("100-200")
-                               << QStringList{QStringLiteral("jwhite"), QStringLiteral("o'brien"), QStringLiteral("nofirst")}
-                               << QStringList{QStringLiteral("Error 94 (Invalid use of Null) in procedure "
-                                                             "AddSubscribersByExtensionRange of Form frmChooseSubscribers")};
-        QTest::newRow("range reversed") << 1 << QStringLiteral("200-100") << QStringList()
-                                        << QStringList{QStringLiteral("The upper extension range must be strictly higher than the lower extension range")};
-        QTest::newRow("csv") << 2 << QStringLiteral("alias,Extension\r\nx,1234\r\njwhite,\r\n")
-                             << QStringList{QStringLiteral("jsmith"), QStringLiteral("jwhite")}
-                             << QStringList{QStringLiteral("Import complete.  2 lines read in from text file,  2 users added to grid.")};
-        QTest::newRow("cos") << 3 << QStringLiteral("Executives") << QStringList{QStringLiteral("jwhite")} << QStringList();
-        QTest::newRow("cos not chosen") << 3 << QString() << QStringList() << QStringList{QStringLiteral("You must first select a COS")};
-        QTest::newRow("display name") << 4 << QStringLiteral("SMITH") << QStringList{QStringLiteral("jsmith"), QStringLiteral("nofirst")} << QStringList();
-        QTest::newRow("display name empty") << 4 << QString() << QStringList()
-                                            << QStringList{QStringLiteral("You must enter a sub string or multiple sub strings seperated with ';'")};
-        QTest::newRow("display name ;") << 4 << QStringLiteral(";") << QStringList() << QStringList();
-        QTest::newRow("cos name") << 5 << QStringLiteral("exec") << QStringList{QStringLiteral("jwhite"), QStringLiteral("system")} << QStringList();
+        QTest::newRow("range")
+            << 1 << QStringLiteral("100-200")
+            << QStringList{QStringLiteral("jwhite"), QStringLiteral("o'brien"),
+                           QStringLiteral("nofirst")}
+            << QStringList{
+                   QStringLiteral("Error 94 (Invalid use of Null) in procedure "
+                                  "AddSubscribersByExtensionRange of Form frmChooseSubscribers")};
+        QTest::newRow("range reversed")
+            << 1 << QStringLiteral("200-100") << QStringList()
+            << QStringList{QStringLiteral("The upper extension range must be strictly higher than "
+                                          "the lower extension range")};
+        QTest::newRow("csv")
+            << 2 << QStringLiteral("alias,Extension\r\nx,1234\r\njwhite,\r\n")
+            << QStringList{QStringLiteral("jsmith"), QStringLiteral("jwhite")}
+            << QStringList{QStringLiteral(
+                   "Import complete.  2 lines read in from text file,  2 users added to grid.")};
+        QTest::newRow("cos") << 3 << QStringLiteral("Executives")
+                             << QStringList{QStringLiteral("jwhite")} << QStringList();
+        QTest::newRow("cos not chosen")
+            << 3 << QString() << QStringList()
+            << QStringList{QStringLiteral("You must first select a COS")};
+        QTest::newRow("display name")
+            << 4 << QStringLiteral("SMITH")
+            << QStringList{QStringLiteral("jsmith"), QStringLiteral("nofirst")} << QStringList();
+        QTest::newRow("display name empty")
+            << 4 << QString() << QStringList()
+            << QStringList{QStringLiteral(
+                   "You must enter a sub string or multiple sub strings seperated with ';'")};
+        QTest::newRow("display name ;")
+            << 4 << QStringLiteral(";") << QStringList() << QStringList();
+        QTest::newRow("cos name") << 5 << QStringLiteral("exec")
+                                  << QStringList{QStringLiteral("jwhite"), QStringLiteral("system")}
+                                  << QStringList();
     }
     void addInEachMode()
     {
@@ -211,8 +245,10 @@ private Q_SLOTS:
         p.child<QComboBox>("cmbSubscriberSelectType")->setCurrentIndex(mode);
         switch (mode) {
         case 1:
-            p.child<QLineEdit>("txtSubscriberExtensionRangeLow")->setText(input.section(QLatin1Char('-'), 0, 0));
-            p.child<QLineEdit>("txtSubscriberExtensionRangeHigh")->setText(input.section(QLatin1Char('-'), 1, 1));
+            p.child<QLineEdit>("txtSubscriberExtensionRangeLow")
+                ->setText(input.section(QLatin1Char('-'), 0, 0));
+            p.child<QLineEdit>("txtSubscriberExtensionRangeHigh")
+                ->setText(input.section(QLatin1Char('-'), 1, 1));
             break;
         case 2: {
             const QString path = p.env.path(QStringLiteral("pick.csv"));
@@ -252,10 +288,14 @@ private Q_SLOTS:
         Page p;
         p.click("cmdView");
         frmProgress& progress = p.page().progressWindow();
-        QCOMPARE(progress.findChild<QGroupBox*>(QStringLiteral("frameMainTitle"))->title(), QStringLiteral("Loading subscriber data..."));
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("lblCount"))->text(), QStringLiteral("7"));
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("labelOf"))->text(), QStringLiteral("of "));
-        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("labelTotal"))->text(), QStringLiteral(" 7"));
+        QCOMPARE(progress.findChild<QGroupBox*>(QStringLiteral("frameMainTitle"))->title(),
+                 QStringLiteral("Loading subscriber data..."));
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("lblCount"))->text(),
+                 QStringLiteral("7"));
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("labelOf"))->text(),
+                 QStringLiteral("of "));
+        QCOMPARE(progress.findChild<QLabel*>(QStringLiteral("labelTotal"))->text(),
+                 QStringLiteral(" 7"));
         QCOMPARE(progress.size(), QSize(2970 / 15, 1065 / 15));
         QCOMPARE(progress.y(), p.page().frameGeometry().top() + 200);
     }
@@ -264,7 +304,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("chosen") << QStringLiteral("/tmp/other.csv") << QStringLiteral("/tmp/other.csv");
+        QTest::newRow("chosen") << QStringLiteral("/tmp/other.csv")
+                                << QStringLiteral("/tmp/other.csv");
         QTest::newRow("cancelled") << QString() << QStringLiteral("/tmp/first.csv");
         QTest::newRow("too short") << QStringLiteral("a.c") << QStringLiteral("/tmp/first.csv");
     }
@@ -302,7 +343,8 @@ private Q_SLOTS:
         QVERIFY(grid.isTicked(2));
         p.click("cmdUnselectAll");
         QVERIFY(!AnySubscriberSelected(grid));
-        QCOMPARE(view->model()->data(view->model()->index(0, 1), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(view->model()->data(view->model()->index(0, 1), Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
         p.click("cmdSelectAll");
         QVERIFY(grid.isTicked(1) && grid.isTicked(5));
         QCOMPARE(p.usersInGrid(), QStringLiteral("5"));
@@ -311,7 +353,7 @@ private Q_SLOTS:
     void nextRefusedWithNothingTicked()
     {
         Page p;
-        p.click("cmdNext");  // empty grid
+        p.click("cmdNext"); // empty grid
         p.click("cmdView");
         p.env.ui.clear();
         p.click("cmdUnselectAll");
@@ -347,13 +389,16 @@ private Q_SLOTS:
         Page::click(p.wizard.welcomePage(), "cmdNext");
         QVERIFY(p.page().isVisible());
 
-        QCOMPARE(p.aliases(), (QStringList{QStringLiteral("jsmith"), QStringLiteral("jwhite"), QStringLiteral("nofirst")}));
-        QVERIFY(p.page().grid().isTicked(1) && !p.page().grid().isTicked(2) && p.page().grid().isTicked(3));
+        QCOMPARE(p.aliases(), (QStringList{QStringLiteral("jsmith"), QStringLiteral("jwhite"),
+                                           QStringLiteral("nofirst")}));
+        QVERIFY(p.page().grid().isTicked(1) && !p.page().grid().isTicked(2) &&
+                p.page().grid().isTicked(3));
         QCOMPARE(p.usersInGrid(), QStringLiteral("3"));
         QCOMPARE(p.child<QComboBox>("cmbSubscriberSelectType")->currentData().toInt(), 10);
-        QCOMPARE(p.child<QLineEdit>("txtDisplayNameSubString")->text(), QStringLiteral("smith;white"));
+        QCOMPARE(p.child<QLineEdit>("txtDisplayNameSubString")->text(),
+                 QStringLiteral("smith;white"));
         QCOMPARE(p.visibleInputs(), (QStringList{kModeInputs[6], kModeInputs[7]}));
-        QCOMPARE(p.child<QComboBox>("ComSubscribersCOS")->count(), 3);  // filled once
+        QCOMPARE(p.child<QComboBox>("ComSubscribersCOS")->count(), 3); // filled once
     }
 
     void exitAndClose()
@@ -372,24 +417,28 @@ private Q_SLOTS:
         env.database();
         Wizard wizard(*env.app);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, wizard.selectionPage());
-        QCOMPARE(env.ui.texts(), QStringList{QStringLiteral("No COS objects found in the backed up database!  Exiting...")});
+        QCOMPARE(env.ui.texts(),
+                 QStringList{QStringLiteral(
+                     "No COS objects found in the backed up database!  Exiting...")});
         QCOMPARE(env.ui.exits, 1);
     }
 
     void loadWithoutADatabaseEnds()
     {
         TestEnvironment env;
-        env.app->strConnectionString =
-            demo::DemoDatabase::sqliteConnectionString(env.path(QStringLiteral("no/such/folder/OrvaneDb")));
+        env.app->strConnectionString = demo::DemoDatabase::sqliteConnectionString(
+            env.path(QStringLiteral("no/such/folder/OrvaneDb")));
         Wizard wizard(*env.app);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, wizard.selectionPage());
         const QStringList texts = env.ui.texts();
         QCOMPARE(texts.size(), 3);
         for (int i = 0; i < 2; ++i) {
             QVERIFY2(texts[i].startsWith(QStringLiteral("(error):")), qPrintable(texts[i]));
-            QVERIFY(texts[i].endsWith(QStringLiteral(") in procedure Form_Load of Form frmChooseSubscribers")));
+            QVERIFY(texts[i].endsWith(
+                QStringLiteral(") in procedure Form_Load of Form frmChooseSubscribers")));
         }
-        QCOMPARE(texts[2], QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
+        QCOMPARE(texts[2],
+                 QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
         QCOMPARE(env.ui.exits, 1);
     }
 };

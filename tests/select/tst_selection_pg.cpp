@@ -1,12 +1,12 @@
 // The selection on a PostgreSQL product database, read as a role that may
 // only SELECT: column names come back folded to lower case, and the queries'
 // texts must mean the same there.
+#include "SelectFixture.h"
 #include "app/AppContext.h"
 #include "app/StepRunner.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
-#include "SelectFixture.h"
 #include "support/PostgresDatabase.h"
 #include "support/TestEnvironment.h"
 
@@ -43,7 +43,8 @@ private Q_SLOTS:
         StepRunner steps;
         const std::vector<ClassOfService> classes = LoadClassesOfService(*env.app, steps);
         QCOMPARE(classes.size(), size_t(3));
-        const std::optional<ClassOfService> executives = findClassOfService(classes, QStringLiteral("Executives"));
+        const std::optional<ClassOfService> executives =
+            findClassOfService(classes, QStringLiteral("Executives"));
         QVERIFY(executives);
 
         const QString csv = env.path(QStringLiteral("pick.csv"));
@@ -64,7 +65,9 @@ private Q_SLOTS:
         };
         QList<Case> cases;
         cases.append({request(1), allSelectableAliases()});
-        cases.append({request(2), {QStringLiteral("jwhite"), QStringLiteral("nofirst"), QStringLiteral("o'brien")}});
+        cases.append(
+            {request(2),
+             {QStringLiteral("jwhite"), QStringLiteral("nofirst"), QStringLiteral("o'brien")}});
         cases.last().request.low = QStringLiteral("100");
         cases.last().request.high = QStringLiteral("200");
         cases.append({request(6), {QStringLiteral("jwhite"), QStringLiteral("o'brien")}});
@@ -80,14 +83,15 @@ private Q_SLOTS:
         for (const Case& c : std::as_const(cases)) {
             env.ui.clear();
             QStringList expected = c.aliases;
-            expected.sort();  // no ORDER BY: the server's order is its own
+            expected.sort(); // no ORDER BY: the server's order is its own
             QCOMPARE(selection.fillGrid(c.request), expected.size());
             QCOMPARE(aliases(), expected);
             for (const QString& text : env.ui.texts()) {
                 // Only the data's own oddities may be reported: never a refused query.
-                QVERIFY2(text.startsWith(QStringLiteral("Unable to find single COS instance by ObjectID=cos-gone"))
-                             || text.startsWith(QStringLiteral("Error 94 (Invalid use of Null)"))
-                             || text.startsWith(QStringLiteral("Import complete.")),
+                QVERIFY2(text.startsWith(QStringLiteral(
+                             "Unable to find single COS instance by ObjectID=cos-gone")) ||
+                             text.startsWith(QStringLiteral("Error 94 (Invalid use of Null)")) ||
+                             text.startsWith(QStringLiteral("Import complete.")),
                          qPrintable(text));
             }
         }

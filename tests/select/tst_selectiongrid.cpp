@@ -52,10 +52,11 @@ private Q_SLOTS:
             headers << grid.TextMatrix(0, c);
             widths << SelectionGrid::columns()[static_cast<size_t>(c)].widthTwips;
         }
-        QCOMPARE(headers, QStringList({QString(), QString(), QStringLiteral("Alias"), QStringLiteral("Display Name"),
-                                       QStringLiteral("First Name"), QStringLiteral("Last Name"),
-                                       QStringLiteral("Extension"), QStringLiteral("COS"),
-                                       QStringLiteral("HandlerObjectID"), QStringLiteral("ObjectID")}));
+        QCOMPARE(headers, QStringList({QString(), QString(), QStringLiteral("Alias"),
+                                       QStringLiteral("Display Name"), QStringLiteral("First Name"),
+                                       QStringLiteral("Last Name"), QStringLiteral("Extension"),
+                                       QStringLiteral("COS"), QStringLiteral("HandlerObjectID"),
+                                       QStringLiteral("ObjectID")}));
         QCOMPARE(widths, QList<int>({270, 255, 1500, 2340, 1305, 1500, 1020, 960, 960, 960}));
     }
 
@@ -168,7 +169,7 @@ private Q_SLOTS:
         for (int r = 1; r < grid.Rows(); ++r)
             QCOMPARE(grid.CellChecked(r, SelectionGrid::Selected), SelectionGrid::kChecked);
         QCOMPARE(checks.count(), 2);
-        QCOMPARE(cells.count(), 0);  // one notice per button, not one per row
+        QCOMPARE(cells.count(), 0); // one notice per button, not one per row
         QCOMPARE(grid.Rows(), 6);
     }
 

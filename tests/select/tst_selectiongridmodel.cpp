@@ -29,7 +29,8 @@ private Q_SLOTS:
     {
         SelectionGrid grid;
         SelectionGridModel model(grid);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -39,7 +40,8 @@ private Q_SLOTS:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(inserted.count(), 2);
         QCOMPARE(model.data(model.index(1, SelectionGrid::Alias)).toString(), QStringLiteral("b"));
-        QCOMPARE(model.data(model.index(1, SelectionGrid::Selected), Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(model.data(model.index(1, SelectionGrid::Selected), Qt::CheckStateRole).toInt(),
+                 int(Qt::Checked));
         QVERIFY(!model.data(model.index(1, SelectionGrid::Selected)).isValid());
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Display Name"));
 
@@ -58,14 +60,16 @@ private Q_SLOTS:
 
         grid.UnselectAll();
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(model.data(model.index(49, SelectionGrid::Selected), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.data(model.index(49, SelectionGrid::Selected), Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
     }
 
     void onlyTheCheckBoxCanBeChanged()
     {
         SelectionGrid grid;
         SelectionGridModel model(grid);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         appendTicked(grid, QStringLiteral("a"));
         for (int c = 0; c < SelectionGrid::kColumnCount; ++c) {
             const Qt::ItemFlags flags = model.flags(model.index(0, c));
@@ -75,9 +79,11 @@ private Q_SLOTS:
         QVERIFY(!model.setData(model.index(0, SelectionGrid::Alias), QStringLiteral("x")));
         QCOMPARE(grid.TextMatrix(1, SelectionGrid::Alias), QStringLiteral("a"));
         // Qt's "checked" is 2; the grid must still read back 1.
-        QVERIFY(model.setData(model.index(0, SelectionGrid::Selected), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model.setData(model.index(0, SelectionGrid::Selected), Qt::Unchecked,
+                              Qt::CheckStateRole));
         QVERIFY(!grid.isTicked(1));
-        QVERIFY(model.setData(model.index(0, SelectionGrid::Selected), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(model.setData(model.index(0, SelectionGrid::Selected), Qt::Checked,
+                              Qt::CheckStateRole));
         QCOMPARE(grid.CellChecked(1, SelectionGrid::Selected), SelectionGrid::kChecked);
     }
 
@@ -94,7 +100,8 @@ private Q_SLOTS:
         QCOMPARE(resets.count(), 1);
         QCOMPARE(model.rowCount(), 100000);
         QCOMPARE(model.data(model.index(99999, 0)).toString(), QStringLiteral("100000"));
-        QVERIFY(model.setData(model.index(99999, SelectionGrid::Selected), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(model.setData(model.index(99999, SelectionGrid::Selected), Qt::Unchecked,
+                              Qt::CheckStateRole));
         QVERIFY(!grid.isTicked(100000));
         QVERIFY(AnySubscriberSelected(grid));
     }
