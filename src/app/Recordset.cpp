@@ -62,10 +62,36 @@ QSqlDatabase connectionFor(const QString& connectionString)
 
 } // namespace
 
+namespace {
+
+// The product database is only ever read. Not every driver honours the
+// read-only access mode (the SQLite one does not), so a statement that is not
+// a single SELECT is refused before it reaches the driver.
+bool isSingleSelect(const QString& sql)
+{
+    const QString text = sql.trimmed();
+    if (!text.startsWith(QStringLiteral("SELECT"), Qt::CaseInsensitive))
+        return false;
+    bool inLiteral = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\''))
+            inLiteral = !inLiteral;  // a doubled quote toggles twice
+        else if (c == QLatin1Char(';') && !inLiteral && !text.mid(i + 1).trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void Recordset::open(const QString& sql, const QString& connectionString)
 {
     if (m_open)
         close();
+    if (!isSingleSelect(sql))
+        throw Failure(ErrorNumber::DatabaseError,
+                      QStringLiteral("Only a single SELECT statement may be run on the product database"));
     QSqlDatabase db = connectionFor(connectionString);
     QSqlQuery query(db);
     query.setForwardOnly(true);

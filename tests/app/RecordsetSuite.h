@@ -21,7 +21,6 @@ protected:
     virtual QList<QPair<QString, QString>> unreachable() const = 0;
     // Whether the product's connection refuses writes (PostgreSQL's reader
     // role does; the SQLite ODBC driver ignores the read-only access mode).
-    virtual bool refusesWrites() const = 0;
 
 private Q_SLOTS:
     void walk_data();

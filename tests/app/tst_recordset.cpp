@@ -20,7 +20,6 @@ protected:
                  tarnwick::demo::DemoDatabase::sqliteConnectionString(
                      m_env.path(QStringLiteral("no/such/folder/OrvaneDb")))}};
     }
-    bool refusesWrites() const override { return false; }
 
 private:
     tarnwick::test::TestEnvironment m_env;

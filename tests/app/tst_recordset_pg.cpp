@@ -49,7 +49,6 @@ protected:
                                                 PostgresDatabase::readerPassword())},
         };
     }
-    bool refusesWrites() const override { return true; }
 
 private:
     std::unique_ptr<PostgresDatabase> m_pg;
