@@ -1,9 +1,14 @@
 #pragma once
 
+#include "support/RecordingUserInterface.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <utility>
 
 namespace tarnwick {
 class SelectionGrid;
@@ -13,6 +18,18 @@ class DemoDatabase;
 } // namespace tarnwick
 
 namespace tarnwick::test {
+
+// A recorder whose next yield runs code: clicks that arrive while a run yields.
+struct ClickingUserInterface : RecordingUserInterface
+{
+    void yield() override
+    {
+        RecordingUserInterface::yield();
+        if (onYield)
+            std::exchange(onYield, nullptr)();
+    }
+    std::function<void()> onYield;
+};
 
 // Appends a row the way the selection page fills one, ticked unless told.
 void addGridRow(SelectionGrid& grid, const QString& objectId, const QString& alias, const QString& displayName,

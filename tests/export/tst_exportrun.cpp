@@ -31,17 +31,6 @@ struct RecordingProgress : ExportProgress
     QStringList captions;
 };
 
-// A recorder whose yields can run code, as clicks arrive during a real run's yields.
-struct ClickingUserInterface : RecordingUserInterface
-{
-    void yield() override
-    {
-        RecordingUserInterface::yield();
-        if (onYield)
-            std::exchange(onYield, nullptr)();
-    }
-    std::function<void()> onYield;
-};
 
 QByteArray crlfJoined(const QStringList& lines)
 {
@@ -271,6 +260,23 @@ private Q_SLOTS:
         QCOMPARE(readFile(out), crlfJoined(fixtureCsvLines()));
         QCOMPARE(ui.shown.size(), 2);
         QCOMPARE(QDir(app.log.logFolder()).entryList(QDir::Files).size(), 1);
+    }
+
+    void exitDuringARunClosesTheLog()
+    {
+        TestEnvironment env;
+        buildWalkFixture(env.database());
+        ClickingUserInterface ui;
+        AppContext app(ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock);
+        app.strConnectionString = env.connectionString();
+        SelectionGrid grid;
+        addFixtureOwners(grid);
+        RecordingProgress progress;
+        ExportRun run(app, grid, progress);
+        ui.onYield = [&] { app.services.ExitApplication(); };
+        QVERIFY_THROWS_EXCEPTION(ExitRequested, run.run(env.path(QStringLiteral("out.csv"))));
+        QCOMPARE(ui.exits, 1);
+        QVERIFY(!app.log.isOpen());
     }
 
     void aNewLogForEveryRun()

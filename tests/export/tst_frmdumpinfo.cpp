@@ -55,17 +55,6 @@ QStringList withoutStartTime(QStringList lines)
     return lines;
 }
 
-// A recorder whose yields can click, as an impatient administrator would during a run.
-struct ClickingUserInterface : RecordingUserInterface
-{
-    void yield() override
-    {
-        RecordingUserInterface::yield();
-        if (onYield)
-            std::exchange(onYield, nullptr)();
-    }
-    std::function<void()> onYield;
-};
 
 } // namespace
 

@@ -61,13 +61,25 @@ private Q_SLOTS:
         QCOMPARE(MembershipCsv::field(value), written);
     }
 
-    void csvLineQuotesEveryColumn()
+    // Any of the nine columns may need quotes; a CSV reader gets every value back.
+    void everyColumnReadsBack()
     {
-        const MemberRow row{QStringLiteral("a,1"), QStringLiteral("b"), QStringLiteral("c\"3"),
-                            QStringLiteral("d"),   QStringLiteral("e\n5"), QStringLiteral("PUBLIC LIST"),
-                            QStringLiteral("g,7"), QString(),             QStringLiteral("i,9")};
-        QCOMPARE(MembershipCsv::line(row),
-                 QStringLiteral("\"a,1\",b,\"c\"\"3\",d,\"e\n5\",PUBLIC LIST,\"g,7\",,\"i,9\""));
+        const MemberRow row{QStringLiteral("a,1"),        QStringLiteral("Zoë \"Z\""),     QStringLiteral("c\r\n3"),
+                            QStringLiteral("Łukasz, list"), QStringLiteral("e\n5"),         QStringLiteral("PUBLIC LIST"),
+                            QStringLiteral("g'7,\"x\""),   QString(),                     QStringLiteral("\r")};
+        QCOMPARE(MembershipCsv::line(row), QStringLiteral("\"a,1\",\"Zoë \"\"Z\"\"\",\"c\r\n3\",\"Łukasz, list\",\"e\n5\","
+                                                          "PUBLIC LIST,\"g'7,\"\"x\"\"\",,\"\r\""));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("row.csv"));
+        TextFileWriter csv;
+        csv.open(path);
+        csv.writeLine(MembershipCsv::kHeader);
+        csv.writeLine(MembershipCsv::line(row));
+        csv.close();
+        const QList<QStringList> records = readCsvWithPython(path);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[1], QStringList({row.ownerAlias, row.ownerDisplayName, row.ownerExtension, row.listName, row.listId,
+                                          row.memberType, row.memberAlias, row.memberDisplayName, row.memberExtension}));
     }
 
     void fixtureRowsAndRemarks()
@@ -83,6 +95,7 @@ private Q_SLOTS:
 
         QCOMPARE(run.csvLines().join(QStringLiteral("\r\n")),
                  fixtureCsvLines().mid(1).join(QStringLiteral("\r\n")));
+        QCOMPARE(readCsvWithPython(env.path(QStringLiteral("out.csv"))), fixtureCsvRecords().mid(1));
         QCOMPARE(run.logLines(), QStringList({
                                      QStringLiteral("        Processing private list=team"),
                                      QStringLiteral("        Processing private list=empty"),
