@@ -108,12 +108,6 @@ private Q_SLOTS:
         QCOMPARE(options.output, output);
     }
 
-    void helpWinsOverEverythingElse()
-    {
-        QVERIFY(parseExportArguments({QStringLiteral("--help")}).help);
-        QVERIFY(parseExportArguments({QStringLiteral("--all"), QStringLiteral("-h")}).help);
-    }
-
     void plainProgressIsOneLinePerRow()
     {
         QBuffer buffer;

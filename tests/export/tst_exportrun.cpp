@@ -144,27 +144,6 @@ private Q_SLOTS:
         QCOMPARE(env.shell.editorFiles, opened);
     }
 
-    void completionMessageKeepsTheSignBlanks()
-    {
-        QCOMPARE(ExportRun::completionMessage(3, 40000),
-                 QStringLiteral("Export complete -  3 errors and  40000 warnings encountered.  View log file now?"));
-    }
-
-    void summaryShowsTheLogsCounts()
-    {
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        env.database().addMember(QStringLiteral("L-EMPTY"), 1, QStringLiteral("S-ANNA"), std::nullopt, QStringLiteral("A"));
-        env.database().addMember(QStringLiteral("L-EMPTY"), 1, std::nullopt, QStringLiteral("x"), QStringLiteral("X"));
-        SelectionGrid grid;
-        addFixtureOwners(grid);
-        RecordingProgress progress;
-        ExportRun run(*env.app, grid, progress);
-        run.run(env.path(QStringLiteral("out.csv")));
-        QCOMPARE(env.ui.shown.first().text,
-                 QStringLiteral("Export complete -  1 errors and  1 warnings encountered.  View log file now?"));
-    }
-
     void existingOutputIsReplacedWithoutAQuestion()
     {
         TestEnvironment env;
@@ -277,20 +256,6 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(ExitRequested, run.run(env.path(QStringLiteral("out.csv"))));
         QCOMPARE(ui.exits, 1);
         QVERIFY(!app.log.isOpen());
-    }
-
-    void aNewLogForEveryRun()
-    {
-        TestEnvironment env;
-        env.database();
-        SelectionGrid grid;
-        RecordingProgress progress;
-        ExportRun run(*env.app, grid, progress);
-        run.run(env.path(QStringLiteral("a.csv")));
-        const QString first = env.app->log.strLogFileName();
-        run.run(env.path(QStringLiteral("a.csv")));
-        QVERIFY(env.app->log.strLogFileName() != first);  // same second, its own file
-        QCOMPARE(QDir(env.app->log.logFolder()).entryList(QDir::Files).size(), 2);
     }
 };
 

@@ -126,9 +126,6 @@ private Q_SLOTS:
             << QStringLiteral("(error) 94 (Invalid use of Null") + kFailureTail << 1 << 0;
         QTest::newRow("null type: nothing") << QStringLiteral("NULL, 'S-ANNA', 'a', 'A'") << QString() << QString()
                                             << 0 << 0;
-        QTest::newRow("type 0: nothing") << QStringLiteral("0, 'S-ANNA', 'a', 'A'") << QString() << QString() << 0 << 0;
-        QTest::newRow("numeric alias as text") << QStringLiteral("1, 'S-ANNA', 42, NULL")
-                                               << owner + QStringLiteral("SUBSCRIBER,42,,2002") << QString() << 0 << 0;
     }
     void oddMembers()
     {
