@@ -46,7 +46,7 @@ long peakRssMiB()
 #if defined(Q_OS_UNIX)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;  // KiB on Linux
+    return usage.ru_maxrss / 1024; // KiB on Linux
 #else
     return -1;
 #endif
@@ -105,24 +105,28 @@ qint64 replayQueries(const tarnwick::SelectionGrid& grid, const QString& connect
     const int objectId = grid.ColIndex(QStringLiteral("ObjectID"));
     for (int row = 1; row < grid.Rows(); ++row) {
         Recordset lists;
-        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=")
-                       + tarnwick::sqlQuoted(grid.TextMatrix(row, objectId)),
+        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") +
+                       tarnwick::sqlQuoted(grid.TextMatrix(row, objectId)),
                    connection);
         ++queries;
         for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
             Recordset members;
-            members.open(QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=")
-                             + tarnwick::sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
-                         connection);
+            members.open(
+                QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
+                    tarnwick::sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
+                connection);
             ++queries;
             for (members.moveFirst(); !members.atEnd(); members.moveNext()) {
                 const bool subscriber = members.value(QStringLiteral("ObjectType")).toInt() == 1;
                 Recordset ext;
-                ext.open((subscriber ? QStringLiteral("SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=")
-                                     : QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE "
-                                                      "SystemDListObjectID="))
-                             + tarnwick::sqlQuoted(members.value(QStringLiteral("ObjectID")).toString()),
-                         connection);
+                ext.open(
+                    (subscriber
+                         ? QStringLiteral(
+                               "SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=")
+                         : QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE "
+                                          "SystemDListObjectID=")) +
+                        tarnwick::sqlQuoted(members.value(QStringLiteral("ObjectID")).toString()),
+                    connection);
                 ++queries;
             }
         }
@@ -160,19 +164,21 @@ int main(int argc, char** argv)
             timer.start();
             auto db = tarnwick::demo::DemoDatabase::createSqlite(database);
             const auto summary = tarnwick::demo::generateOrganisation(*db, options);
-            out() << "large database: " << summary.subscribers << " subscribers, " << summary.privateLists
-                  << " private lists, " << summary.memberships << " memberships, built in " << timer.elapsed()
-                  << " ms\n";
+            out() << "large database: " << summary.subscribers << " subscribers, "
+                  << summary.privateLists << " private lists, " << summary.memberships
+                  << " memberships, built in " << timer.elapsed() << " ms\n";
             out().flush();
         }
 
         QuietUserInterface ui;
         NoShell shell;
-        auto registry = tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
+        auto registry =
+            tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
         tarnwick::Clock clock;
-        tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder), clock);
-        app.strConnectionString =
-            tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database));
+        tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder),
+                                 clock);
+        app.strConnectionString = tarnwick::demo::DemoDatabase::sqliteConnectionString(
+            QDir::toNativeSeparators(database));
 
         tarnwick::SelectionGrid grid;
         tarnwick::ProgressLabels labels;
@@ -194,9 +200,9 @@ int main(int argc, char** argv)
         const qint64 queries = tarnwick::databaseQueryCount() - queriesBefore;
         const qint64 rows = countLines(csv) - 1;
         out() << "export: " << rows << " CSV rows in " << exportMs << " ms, "
-              << (exportMs > 0 ? rows * 1000 / exportMs : 0) << " rows/s, " << queries << " queries, "
-              << app.log.intErrorCount() << " errors, " << app.log.intWarningCount() << " warnings, peak memory "
-              << peakRssMiB() << " MiB\n";
+              << (exportMs > 0 ? rows * 1000 / exportMs : 0) << " rows/s, " << queries
+              << " queries, " << app.log.intErrorCount() << " errors, " << app.log.intWarningCount()
+              << " warnings, peak memory " << peakRssMiB() << " MiB\n";
         out().flush();
 
         timer.restart();

@@ -11,7 +11,8 @@
 
 namespace tarnwick {
 
-Console::Console(QIODevice& device, bool live) : m_device(device), m_encoder(QStringConverter::System), m_live(live)
+Console::Console(QIODevice& device, bool live)
+    : m_device(device), m_encoder(QStringConverter::System), m_live(live)
 {
 }
 
@@ -89,8 +90,9 @@ QString ConsoleProgress::bar(int value, int minimum, int maximum)
     const qint64 done = std::clamp<qint64>(qint64(value) - minimum, 0, span);
     const int filled = static_cast<int>(done * kCells / span);
     const int percent = static_cast<int>(done * 100 / span);
-    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(kCells - filled, QLatin1Char('.'))
-           + QStringLiteral("] ") + QStringLiteral("%1% ").arg(percent, 3);
+    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
+           QString(kCells - filled, QLatin1Char('.')) + QStringLiteral("] ") +
+           QStringLiteral("%1% ").arg(percent, 3);
 }
 
 // A terminal redrawn a few times a second is live enough; every row would

@@ -44,7 +44,10 @@ class ConsoleUserInterface : public UserInterface
 public:
     // `exitStatus`: what the process ends with when the program ends itself
     // (a failed start-up gate).
-    ConsoleUserInterface(Console& console, int exitStatus) : m_console(console), m_exitStatus(exitStatus) {}
+    ConsoleUserInterface(Console& console, int exitStatus)
+        : m_console(console), m_exitStatus(exitStatus)
+    {
+    }
 
     void showMessage(const QString& text, const QString& title = kAppTitle) override;
     bool askYesNo(const QString& text, const QString& title = kAppTitle) override;

@@ -83,13 +83,15 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     ExportCommandOptions options;
     QCommandLineParser parser;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("file"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("file"));
     parser.addOption(help);
     parser.addOption(output);
     for (const ModeOption& mode : kModeOptions) {
         const QString name = QString::fromLatin1(mode.name);
-        parser.addOption(mode.mode == SelectionMode::AllSubscribers ? QCommandLineOption(name)
-                                                                    : QCommandLineOption(name, QString(), name));
+        parser.addOption(mode.mode == SelectionMode::AllSubscribers
+                             ? QCommandLineOption(name)
+                             : QCommandLineOption(name, QString(), name));
     }
     if (!parser.parse(QStringList{QStringLiteral("tarnwick-export")} + arguments)) {
         options.error = parser.errorText();
@@ -100,7 +102,8 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
         return options;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        options.error = QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first();
+        options.error =
+            QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first();
         return options;
     }
 
@@ -111,13 +114,15 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
             continue;
         chosen.append(QStringLiteral("--") + name);
         options.request.mode = static_cast<int>(mode.mode);
-        const QString value = mode.mode == SelectionMode::AllSubscribers ? QString() : parser.value(name);
+        const QString value =
+            mode.mode == SelectionMode::AllSubscribers ? QString() : parser.value(name);
         switch (mode.mode) {
         case SelectionMode::AllSubscribers:
             break;
         case SelectionMode::ExtensionRange:
             if (!splitRange(value, options.request.low, options.request.high))
-                options.error = QStringLiteral("--range takes LOW-HIGH, for example --range 1000-1999");
+                options.error =
+                    QStringLiteral("--range takes LOW-HIGH, for example --range 1000-1999");
             break;
         case SelectionMode::CsvFile:
             options.request.csvPath = value;
@@ -132,10 +137,12 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
         }
     }
     if (chosen.isEmpty())
-        options.error = QStringLiteral("Choose the subscribers with one of --all, --range, --csv, --cos, "
-                                       "--name-contains, --cos-contains");
+        options.error =
+            QStringLiteral("Choose the subscribers with one of --all, --range, --csv, --cos, "
+                           "--name-contains, --cos-contains");
     else if (chosen.size() > 1)
-        options.error = QStringLiteral("Choose the subscribers one way only, not with ") + chosen.join(QStringLiteral(" and "));
+        options.error = QStringLiteral("Choose the subscribers one way only, not with ") +
+                        chosen.join(QStringLiteral(" and "));
     else if (!parser.isSet(output))
         options.error = QStringLiteral("Name the output file with --output FILE");
     options.output = parser.value(output);
@@ -150,8 +157,8 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
     // What the selection page's load reads before anything can be chosen;
     // an empty class-of-service table ends the program here as it does there.
     StepRunner loading([&app](const Failure& f) {
-        app.services.ShowMessage(
-            ErrorText::inProcedure(f, QStringLiteral("Form_Load"), QStringLiteral("Form frmChooseSubscribers")));
+        app.services.ShowMessage(ErrorText::inProcedure(
+            f, QStringLiteral("Form_Load"), QStringLiteral("Form frmChooseSubscribers")));
     });
     const std::vector<ClassOfService> classes = LoadClassesOfService(app, loading);
 
@@ -159,8 +166,8 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
     if (request.mode == static_cast<int>(SelectionMode::ClassOfService)) {
         const std::optional<ClassOfService> cos = findClassOfService(classes, request.cosName);
         if (!cos) {
-            app.services.ShowMessage(QStringLiteral("No class of service is named \"") + request.cosName
-                                     + QStringLiteral("\""));
+            app.services.ShowMessage(QStringLiteral("No class of service is named \"") +
+                                     request.cosName + QStringLiteral("\""));
             return ExitStatus::NotRun;
         }
         request.cosId = cos->objectId;
@@ -170,7 +177,8 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
     SubscriberSelection selection(app, grid, selectionProgress);
     selection.fillGrid(request);
     if (!AnySubscriberSelected(grid)) {
-        app.services.ShowMessage(QStringLiteral("You must select at least one user to be processed"));
+        app.services.ShowMessage(
+            QStringLiteral("You must select at least one user to be processed"));
         return ExitStatus::NotRun;
     }
 

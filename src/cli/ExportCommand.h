@@ -15,16 +15,16 @@ class SelectionProgress;
 // chooses the subscribers as the selection page would, --output names the file.
 namespace ExitStatus {
 inline constexpr int Success = 0;
-inline constexpr int LoggedErrors = 1;  // the export ran; its log counted errors
-inline constexpr int NotRun = 2;        // usage error, failed start-up gate, or nobody chosen
+inline constexpr int LoggedErrors = 1; // the export ran; its log counted errors
+inline constexpr int NotRun = 2;       // usage error, failed start-up gate, or nobody chosen
 } // namespace ExitStatus
 
 struct ExportCommandOptions
 {
-    SelectionRequest request;  // the mode and its inputs; a class of service by its name
+    SelectionRequest request; // the mode and its inputs; a class of service by its name
     QString output;
     bool help = false;
-    QString error;  // what is wrong with the arguments; empty when nothing is
+    QString error; // what is wrong with the arguments; empty when nothing is
 };
 
 // The arguments without the program's name.

@@ -31,11 +31,13 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-export"));
 
     QFile errorStream;
-    if (!errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+    if (!errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                          QFileDevice::DontCloseHandle))
         return tarnwick::ExitStatus::NotRun;
     tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr));
 
-    const tarnwick::ExportCommandOptions options = tarnwick::parseExportArguments(application.arguments().mid(1));
+    const tarnwick::ExportCommandOptions options =
+        tarnwick::parseExportArguments(application.arguments().mid(1));
     if (options.help) {
         std::fputs(tarnwick::exportCommandUsage().toLocal8Bit().constData(), stdout);
         return tarnwick::ExitStatus::Success;

@@ -11,7 +11,8 @@
 
 namespace tarnwick {
 
-const QString ExportRun::kNoPathMessage = QStringLiteral("You must first select a CSV file to save the output to.");
+const QString ExportRun::kNoPathMessage =
+    QStringLiteral("You must first select a CSV file to save the output to.");
 const QString ExportRun::kViewCsvQuestion = QStringLiteral("View CSV output file now?");
 
 namespace {
@@ -53,8 +54,9 @@ private:
 
 QString ExportRun::completionMessage(int errors, int warnings)
 {
-    return QStringLiteral("Export complete - ") + withSignBlank(errors) + QStringLiteral(" errors and ")
-           + withSignBlank(warnings) + QStringLiteral(" warnings encountered.  View log file now?");
+    return QStringLiteral("Export complete - ") + withSignBlank(errors) +
+           QStringLiteral(" errors and ") + withSignBlank(warnings) +
+           QStringLiteral(" warnings encountered.  View log file now?");
 }
 
 ExportRun::ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress)
@@ -103,7 +105,8 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
 void ExportRun::ExportData()
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(QStringLiteral("Error in ExportData on frmDumpInfo:") + f.description());
+        m_app.log.WriteToLog(QStringLiteral("Error in ExportData on frmDumpInfo:") +
+                             f.description());
     });
     const int last = m_grid.Rows() - 1;
     m_progress.setRange(0, last);
@@ -116,14 +119,16 @@ void ExportRun::ExportData()
 
     for (int i = 1; i <= last; ++i) {
         m_progress.setValue(i);
-        const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") + QString::number(last)
-                                + QStringLiteral("] ") + m_grid.TextMatrix(i, displayName);
+        const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") +
+                                QString::number(last) + QStringLiteral("] ") +
+                                m_grid.TextMatrix(i, displayName);
         m_progress.setCaption(caption);
         m_app.log.WriteToLog(caption);
         m_app.ui.yield();
         if (m_grid.CellChecked(i, selected) == SelectionGrid::kChecked)
-            m_walk.ProcessPrivateDLMembers(m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
-                                           m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
+            m_walk.ProcessPrivateDLMembers(
+                m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
+                m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
     }
     steps.run([&] { m_tsCSVFile.close(); });
 }

@@ -32,9 +32,9 @@ public:
     ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress);
 
     enum class Result {
-        Completed,       // the summary has been shown, whatever failed on the way
-        NoPath,          // refused: the path is too short to be one
-        AlreadyRunning,  // refused: a run is going on (a click during its yields)
+        Completed,      // the summary has been shown, whatever failed on the way
+        NoPath,         // refused: the path is too short to be one
+        AlreadyRunning, // refused: a run is going on (a click during its yields)
     };
     // "&Export Data" with the path as typed.
     Result run(const QString& txtSavePath);

@@ -36,7 +36,8 @@ QString field(const QString& value)
 {
     bool needsQuotes = false;
     for (const QChar c : value) {
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('\n')) {
             needsQuotes = true;
             break;
         }
@@ -50,9 +51,10 @@ QString field(const QString& value)
 
 QString line(const MemberRow& row)
 {
-    const std::array<const QString*, 9> values{&row.ownerAlias,  &row.ownerDisplayName,  &row.ownerExtension,
-                                               &row.listName,    &row.listId,            &row.memberType,
-                                               &row.memberAlias, &row.memberDisplayName, &row.memberExtension};
+    const std::array<const QString*, 9> values{
+        &row.ownerAlias,     &row.ownerDisplayName, &row.ownerExtension, &row.listName,
+        &row.listId,         &row.memberType,       &row.memberAlias,    &row.memberDisplayName,
+        &row.memberExtension};
     QString out;
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
@@ -64,19 +66,26 @@ QString line(const MemberRow& row)
 
 } // namespace MembershipCsv
 
-PrivateListWalk::PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile) : m_app(app), m_tsCSVFile(tsCSVFile) {}
+PrivateListWalk::PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile)
+    : m_app(app), m_tsCSVFile(tsCSVFile)
+{
+}
 
-void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
-                                              const QString& ownerDisplayName, const QString& ownerExtension)
+void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
+                                              const QString& ownerAlias,
+                                              const QString& ownerDisplayName,
+                                              const QString& ownerExtension)
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
+        m_app.log.WriteToLog(
+            ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     const MemberRow owner{ownerAlias, ownerDisplayName, ownerExtension, {}, {}, {}, {}, {}, {}};
 
     Recordset lists;
     steps.run([&] {
-        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") + sqlQuoted(ownerObjectId),
+        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") +
+                       sqlQuoted(ownerObjectId),
                    m_app.strConnectionString);
     });
     // A failed list query has been logged already; the subscriber ends quietly.
@@ -87,18 +96,20 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, cons
         return;
     }
     for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
-        m_app.log.WriteToLog(QStringLiteral("        Processing private list=")
-                             + GetFieldString(lists, QStringLiteral("alias")));
+        m_app.log.WriteToLog(QStringLiteral("        Processing private list=") +
+                             GetFieldString(lists, QStringLiteral("alias")));
         Recordset members;
         steps.run([&] {
-            members.open(QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=")
-                             + sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
-                         m_app.strConnectionString);
+            members.open(
+                QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
+                    sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
+                m_app.strConnectionString);
         });
         if (!members.isOpen())
             continue;
         if (members.recordCount() < 1) {
-            m_app.log.WriteToLog(QStringLiteral("            No members found for this private list"));
+            m_app.log.WriteToLog(
+                QStringLiteral("            No members found for this private list"));
             continue;
         }
         for (members.moveFirst(); !members.atEnd(); members.moveNext())
@@ -109,16 +120,21 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, cons
 void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& members, MemberRow row)
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
+        m_app.log.WriteToLog(
+            ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     // A failed comparison goes on into the subscriber branch, as the walk
     // always has; a type that is neither kind is passed over without a word.
     if (steps.test([&] { return objectTypeIs(members, 1); })) {
         row.memberType = kSubscriberMember;
-        steps.run([&] { row.memberExtension = GetSubscriberExtension(members.text(QStringLiteral("ObjectID"))); });
+        steps.run([&] {
+            row.memberExtension = GetSubscriberExtension(members.text(QStringLiteral("ObjectID")));
+        });
     } else if (steps.value([&] { return objectTypeIs(members, 2); }).value_or(false)) {
         row.memberType = kPublicListMember;
-        steps.run([&] { row.memberExtension = GetPublicListExtension(members.text(QStringLiteral("ObjectID"))); });
+        steps.run([&] {
+            row.memberExtension = GetPublicListExtension(members.text(QStringLiteral("ObjectID")));
+        });
     } else {
         return;
     }
@@ -130,11 +146,14 @@ void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& memb
         row.memberDisplayName = GetFieldString(members, QStringLiteral("DisplayName"));
         if (members.isNull(QStringLiteral("Alias"))) {
             // Keep the member; an empty alias is better than a lost row.
-            m_app.log.WriteToLog(QStringLiteral("            (warning) Member without an alias written with an empty "
-                                                "MEMBER_ALIAS: member=")
-                                 + row.memberDisplayName + QStringLiteral(" (ObjectID=")
-                                 + GetFieldString(members, QStringLiteral("ObjectID"))
-                                 + QStringLiteral(") in private list=") + GetFieldString(lists, QStringLiteral("alias")));
+            m_app.log.WriteToLog(
+                QStringLiteral(
+                    "            (warning) Member without an alias written with an empty "
+                    "MEMBER_ALIAS: member=") +
+                row.memberDisplayName + QStringLiteral(" (ObjectID=") +
+                GetFieldString(members, QStringLiteral("ObjectID")) +
+                QStringLiteral(") in private list=") +
+                GetFieldString(lists, QStringLiteral("alias")));
         } else {
             row.memberAlias = members.text(QStringLiteral("Alias"));
         }
@@ -145,26 +164,32 @@ void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& memb
 void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.services.ShowMessage(QStringLiteral("Error in WriteSubInfoToFile on frmDumpInfo:") + f.description());
+        m_app.services.ShowMessage(QStringLiteral("Error in WriteSubInfoToFile on frmDumpInfo:") +
+                                   f.description());
     });
     steps.run([&] { m_tsCSVFile.writeLine(MembershipCsv::line(row)); });
 }
 
 QString PrivateListWalk::GetSubscriberExtension(const QString& objectId)
 {
-    return singleExtension(QStringLiteral("SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=")
-                               + sqlQuoted(objectId),
-                           [](const Recordset& found) { return found.text(0).trimmed(); });
+    return singleExtension(
+        QStringLiteral("SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=") +
+            sqlQuoted(objectId),
+        [](const Recordset& found) { return found.text(0).trimmed(); });
 }
 
 QString PrivateListWalk::GetPublicListExtension(const QString& objectId)
 {
     return singleExtension(
-        QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE SystemDListObjectID=") + sqlQuoted(objectId),
-        [](const Recordset& found) { return GetFieldString(found, QStringLiteral("DTMFAccessID")); });
+        QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE SystemDListObjectID=") +
+            sqlQuoted(objectId),
+        [](const Recordset& found) {
+            return GetFieldString(found, QStringLiteral("DTMFAccessID"));
+        });
 }
 
-QString PrivateListWalk::singleExtension(const QString& sql, const std::function<QString(const Recordset&)>& read)
+QString PrivateListWalk::singleExtension(const QString& sql,
+                                         const std::function<QString(const Recordset&)>& read)
 {
     // Never reports: no row, two rows or a failure all leave the extension empty.
     QString result;

@@ -27,9 +27,9 @@ struct MemberRow
 // The output file's format: its header line and one line per member.
 namespace MembershipCsv {
 // Comma and one blank between the names, as the file has always begun.
-inline const QString kHeader = QStringLiteral(
-    "OWNER_ALIAS, OWNER_DISPLAY_NAME, OWNER_EXTENSION, LIST_NAME, LIST_ID, MEMBER_TYPE, MEMBER_ALIAS, "
-    "MEMBER_DISPLAY_NAME, MEMBER_EXTENSION");
+inline const QString kHeader = QStringLiteral("OWNER_ALIAS, OWNER_DISPLAY_NAME, OWNER_EXTENSION, "
+                                              "LIST_NAME, LIST_ID, MEMBER_TYPE, MEMBER_ALIAS, "
+                                              "MEMBER_DISPLAY_NAME, MEMBER_EXTENSION");
 // A field holding a comma, a double quote, CR or LF goes between double
 // quotes with its inner quotes doubled; any other field stays bare.
 QString field(const QString& value);
@@ -56,7 +56,8 @@ public:
 
 private:
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
-    QString singleExtension(const QString& sql, const std::function<QString(const Recordset&)>& read);
+    QString singleExtension(const QString& sql,
+                            const std::function<QString(const Recordset&)>& read);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;

@@ -18,16 +18,18 @@ namespace tarnwick {
 using layout::twipsRect;
 
 const QString frmDumpInfo::kHeading = QStringLiteral("Export Private List Data");
-const QString frmDumpInfo::kInstructions = QStringLiteral(
-    "Chose a CSV file to write the private distribution list information for the user's you've selected and "
-    "press the \"Export Data\" button to proceed.");
+const QString frmDumpInfo::kInstructions =
+    QStringLiteral("Chose a CSV file to write the private distribution list information for the "
+                   "user's you've selected and "
+                   "press the \"Export Data\" button to proceed.");
 
 namespace {
 
 // The folder part of a typed path, either separator; none gives an empty folder.
 QString folderPart(const QString& path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     return cut < 0 ? QString() : path.left(cut);
 }
 
@@ -42,10 +44,12 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 } // namespace
 
 frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
-    : QWidget(parent), m_app(app), m_wizard(wizard), m_run(app, wizard.selectionPage().grid(), *this),
-      m_chooseSaveFile([](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
-          return QFileDialog::getSaveFileName(owner, title, folder, filter);
-      })
+    : QWidget(parent), m_app(app), m_wizard(wizard),
+      m_run(app, wizard.selectionPage().grid(), *this),
+      m_chooseSaveFile(
+          [](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
+              return QFileDialog::getSaveFileName(owner, title, folder, filter);
+          })
 {
     setObjectName(QStringLiteral("frmDumpInfo"));
     setWindowTitle(QStringLiteral("Tarnwick"));
@@ -69,9 +73,11 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_txtSavePath = new QLineEdit(pathFrame);
     m_txtSavePath->setObjectName(QStringLiteral("txtSavePath"));
     m_txtSavePath->setGeometry(twipsRect(180, 420, 9255, 375));
-    QPushButton* browse = makeButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"), twipsRect(9600, 390, 1335, 435));
+    QPushButton* browse = makeButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"),
+                                     twipsRect(9600, 390, 1335, 435));
 
-    QPushButton* dumpData = makeButton(this, "cmdDumpData", QStringLiteral("&Export Data"), twipsRect(4620, 2820, 2160, 495));
+    QPushButton* dumpData = makeButton(this, "cmdDumpData", QStringLiteral("&Export Data"),
+                                       twipsRect(4620, 2820, 2160, 495));
     dumpData->setDefault(true);
 
     auto* progressFrame = new QGroupBox(QStringLiteral("Progress"), this);
@@ -91,11 +97,15 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_progressBar->setValue(0);
     m_progressBar->setGeometry(twipsRect(180, 900, 10740, 375));
 
-    QPushButton* help = makeButton(this, "cmdHelp", QStringLiteral("Help"), twipsRect(60, 7215, 1455, 435));
-    QPushButton* previous = makeButton(this, "cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 7215, 1455, 435));
-    QPushButton* next = makeButton(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7215, 1455, 435));
-    QPushButton* exit = makeButton(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7215, 1215, 435));
-    next->setEnabled(false);  // the last page
+    QPushButton* help =
+        makeButton(this, "cmdHelp", QStringLiteral("Help"), twipsRect(60, 7215, 1455, 435));
+    QPushButton* previous = makeButton(this, "cmdPrevious", QStringLiteral("<< Previous"),
+                                       twipsRect(4260, 7215, 1455, 435));
+    QPushButton* next =
+        makeButton(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7215, 1455, 435));
+    QPushButton* exit =
+        makeButton(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7215, 1215, 435));
+    next->setEnabled(false); // the last page
 
     connect(browse, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowse_Click);
     connect(dumpData, &QPushButton::clicked, this, &frmDumpInfo::cmdDumpData_Click);
@@ -110,8 +120,9 @@ frmDumpInfo::~frmDumpInfo() = default;
 
 void frmDumpInfo::cmdBrowse_Click()
 {
-    const QString chosen = m_chooseSaveFile(this, QStringLiteral("Select CSV File Location"),
-                                            folderPart(m_txtSavePath->text()), QStringLiteral("*.csv"));
+    const QString chosen =
+        m_chooseSaveFile(this, QStringLiteral("Select CSV File Location"),
+                         folderPart(m_txtSavePath->text()), QStringLiteral("*.csv"));
     if (!chosen.isEmpty())
         m_txtSavePath->setText(chosen);
 }

@@ -27,7 +27,8 @@ public:
 
     // The save dialog: (parent, title, initial folder, filter) -> chosen path,
     // empty after a cancel. Tests put their own in its place.
-    using SaveFileChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
+    using SaveFileChooser =
+        std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
     void setSaveFileChooser(SaveFileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
 
     static const QString kHeading;

@@ -32,8 +32,8 @@ struct ClickingUserInterface : RecordingUserInterface
 };
 
 // Appends a row the way the selection page fills one, ticked unless told.
-void addGridRow(SelectionGrid& grid, const QString& objectId, const QString& alias, const QString& displayName,
-                const QString& extension, bool ticked = true);
+void addGridRow(SelectionGrid& grid, const QString& objectId, const QString& alias,
+                const QString& displayName, const QString& extension, bool ticked = true);
 
 // An organisation with every case the walk must handle: lists with both
 // kinds of member, a member of an unknown type, unknown and blank-padded
@@ -63,9 +63,10 @@ struct CommandResult
     int exitCode = -1;
     QString out;
     QString err;
-    QString logPath;  // from the "Log: " line, empty when there is none
+    QString logPath; // from the "Log: " line, empty when there is none
 };
-CommandResult runExportBinary(const QString& folder, const QStringList& arguments, const QString& registryText);
+CommandResult runExportBinary(const QString& folder, const QStringList& arguments,
+                              const QString& registryText);
 
 // Reads a CSV file with Python's csv module: every record, as the fields it holds.
 QList<QStringList> readCsvWithPython(const QString& path);

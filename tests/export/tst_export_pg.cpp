@@ -4,12 +4,14 @@
 #include "export/ExportRun.h"
 
 #include "ExportTestSupport.h"
-#include "app/Failure.h"
 #include "app/Recordset.h"
 #include "select/SelectionGrid.h"
 #include "support/PostgresDatabase.h"
 #include "support/TestEnvironment.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace tarnwick;
@@ -39,11 +41,21 @@ private Q_SLOTS:
 
         TestEnvironment env;
         env.app->strConnectionString = pg.connectionString();
-        // The role really cannot write, so the run below cannot have written.
-        Recordset attempt;
-        QVERIFY_THROWS_EXCEPTION(tarnwick::Failure, attempt.open(QStringLiteral("INSERT INTO Cos (COSObjectID, TextName) "
-                                                                      "VALUES ('x', 'x')"),
-                                                       env.app->strConnectionString));
+        // The role itself cannot write (asked past the recordset, which sends
+        // nothing but SELECT anyway), so the run below cannot have written.
+        {
+            QSqlDatabase probe =
+                QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("reader-probe"));
+            probe.setDatabaseName(pg.connectionString());
+            QVERIFY2(probe.open(), qPrintable(probe.lastError().text()));
+            QSqlQuery insert(probe);
+            QVERIFY(!insert.exec(
+                QStringLiteral("INSERT INTO Cos (COSObjectID, TextName) VALUES ('x', 'x')")));
+            QVERIFY(insert.lastError().text().contains(QStringLiteral("permission denied"),
+                                                       Qt::CaseInsensitive));
+            probe.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("reader-probe"));
 
         SelectionGrid grid;
         addFixtureOwners(grid);
@@ -53,14 +65,18 @@ private Q_SLOTS:
         QCOMPARE(run.run(out), ExportRun::Result::Completed);
 
         QCOMPARE(env.app->log.intErrorCount(), 0);
-        QCOMPARE(readFile(out), (fixtureCsvLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+        QCOMPARE(
+            readFile(out),
+            (fixtureCsvLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
         QCOMPARE(readCsvWithPython(out), fixtureCsvRecords());
-        QCOMPARE(logBody(env.app->log.strLogFileName()),
-                 QStringList({QStringLiteral("[1 of 2] Smith, John"), QStringLiteral("        Processing private list=team"),
-                              QStringLiteral("        Processing private list=empty"),
-                              QStringLiteral("            No members found for this private list"),
-                              QStringLiteral("[2 of 2] Nobody \"Nolists\""),
-                              QStringLiteral("    No private lists configured for this subscriber")}));
+        QCOMPARE(
+            logBody(env.app->log.strLogFileName()),
+            QStringList({QStringLiteral("[1 of 2] Smith, John"),
+                         QStringLiteral("        Processing private list=team"),
+                         QStringLiteral("        Processing private list=empty"),
+                         QStringLiteral("            No members found for this private list"),
+                         QStringLiteral("[2 of 2] Nobody \"Nolists\""),
+                         QStringLiteral("    No private lists configured for this subscriber")}));
         closeDatabaseConnections();
     }
 };

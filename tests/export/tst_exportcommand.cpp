@@ -18,7 +18,8 @@ namespace {
 // the fixed connection string finds the environment's database.
 struct InProcessRun
 {
-    explicit InProcessRun(TestEnvironment& environment) : env(environment), console(buffer, false), progress(console)
+    explicit InProcessRun(TestEnvironment& environment)
+        : env(environment), console(buffer, false), progress(console)
     {
         buffer.open(QIODevice::WriteOnly);
         previous = QDir::currentPath();
@@ -51,43 +52,57 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QStringList>("inputs");  // low, high, csv, cos name, sub string
+        QTest::addColumn<QStringList>("inputs"); // low, high, csv, cos name, sub string
         QTest::addColumn<QString>("output");
         QTest::addColumn<bool>("error");
         const auto none = QStringList(5);
         const auto out = QStringList{QStringLiteral("-o"), QStringLiteral("out.csv")};
-        QTest::newRow("all") << QStringList{QStringLiteral("--all"), QStringLiteral("--output"), QStringLiteral("a b.csv")}
+        QTest::newRow("all") << QStringList{QStringLiteral("--all"), QStringLiteral("--output"),
+                                            QStringLiteral("a b.csv")}
                              << 1 << none << QStringLiteral("a b.csv") << false;
-        QTest::newRow("range") << (QStringList{QStringLiteral("--range"), QStringLiteral("100-199")} + out) << 2
-                               << QStringList{QStringLiteral("100"), QStringLiteral("199"), {}, {}, {}}
-                               << QStringLiteral("out.csv") << false;
+        QTest::newRow("range")
+            << (QStringList{QStringLiteral("--range"), QStringLiteral("100-199")} + out) << 2
+            << QStringList{QStringLiteral("100"), QStringLiteral("199"), {}, {}, {}}
+            << QStringLiteral("out.csv") << false;
         QTest::newRow("range with blanks and a sign")
             << (QStringList{QStringLiteral("--range= -5 - 10 ")} + out) << 2
-            << QStringList{QStringLiteral(" -5 "), QStringLiteral(" 10 "), {}, {}, {}} << QStringLiteral("out.csv") << false;
-        QTest::newRow("range without a dash") << (QStringList{QStringLiteral("--range"), QStringLiteral("100")} + out)
-                                              << 2 << QStringList{{}, {}, {}, {}, {}} << QStringLiteral("out.csv") << true;
-        QTest::newRow("csv") << (QStringList{QStringLiteral("--csv"), QStringLiteral("in.csv")} + out) << 6
-                             << QStringList{{}, {}, QStringLiteral("in.csv"), {}, {}} << QStringLiteral("out.csv") << false;
-        QTest::newRow("cos") << (QStringList{QStringLiteral("--cos"), QStringLiteral("Sales, EMEA")} + out) << 7
-                             << QStringList{{}, {}, {}, QStringLiteral("Sales, EMEA"), {}} << QStringLiteral("out.csv")
-                             << false;
-        QTest::newRow("name contains") << (QStringList{QStringLiteral("--name-contains"), QStringLiteral("smith;ann")} + out)
-                                       << 10 << QStringList{{}, {}, {}, {}, QStringLiteral("smith;ann")}
-                                       << QStringLiteral("out.csv") << false;
-        QTest::newRow("cos contains") << (QStringList{QStringLiteral("--cos-contains"), QStringLiteral("exec")} + out)
-                                      << 11 << QStringList{{}, {}, {}, {}, QStringLiteral("exec")}
-                                      << QStringLiteral("out.csv") << false;
+            << QStringList{QStringLiteral(" -5 "), QStringLiteral(" 10 "), {}, {}, {}}
+            << QStringLiteral("out.csv") << false;
+        QTest::newRow("range without a dash")
+            << (QStringList{QStringLiteral("--range"), QStringLiteral("100")} + out) << 2
+            << QStringList{{}, {}, {}, {}, {}} << QStringLiteral("out.csv") << true;
+        QTest::newRow("csv") << (QStringList{QStringLiteral("--csv"), QStringLiteral("in.csv")} +
+                                 out)
+                             << 6 << QStringList{{}, {}, QStringLiteral("in.csv"), {}, {}}
+                             << QStringLiteral("out.csv") << false;
+        QTest::newRow("cos")
+            << (QStringList{QStringLiteral("--cos"), QStringLiteral("Sales, EMEA")} + out) << 7
+            << QStringList{{}, {}, {}, QStringLiteral("Sales, EMEA"), {}}
+            << QStringLiteral("out.csv") << false;
+        QTest::newRow("name contains")
+            << (QStringList{QStringLiteral("--name-contains"), QStringLiteral("smith;ann")} + out)
+            << 10 << QStringList{{}, {}, {}, {}, QStringLiteral("smith;ann")}
+            << QStringLiteral("out.csv") << false;
+        QTest::newRow("cos contains")
+            << (QStringList{QStringLiteral("--cos-contains"), QStringLiteral("exec")} + out) << 11
+            << QStringList{{}, {}, {}, {}, QStringLiteral("exec")} << QStringLiteral("out.csv")
+            << false;
         QTest::newRow("no selection") << out << 1 << none << QStringLiteral("out.csv") << true;
-        QTest::newRow("two selections") << (QStringList{QStringLiteral("--all"), QStringLiteral("--cos"), QStringLiteral("x")} + out)
-                                        << 7 << QStringList{{}, {}, {}, QStringLiteral("x"), {}} << QStringLiteral("out.csv")
-                                        << true;
-        QTest::newRow("no output") << QStringList{QStringLiteral("--all")} << 1 << none << QString() << true;
-        QTest::newRow("unknown option") << (QStringList{QStringLiteral("--everyone")} + out) << 1 << none << QString()
-                                        << true;
-        QTest::newRow("stray argument") << (QStringList{QStringLiteral("--all"), QStringLiteral("extra")} + out) << 1
-                                        << none << QString() << true;
-        QTest::newRow("missing value") << QStringList{QStringLiteral("--all"), QStringLiteral("--output")} << 1 << none
-                                       << QString() << true;
+        QTest::newRow("two selections")
+            << (QStringList{QStringLiteral("--all"), QStringLiteral("--cos"), QStringLiteral("x")} +
+                out)
+            << 7 << QStringList{{}, {}, {}, QStringLiteral("x"), {}} << QStringLiteral("out.csv")
+            << true;
+        QTest::newRow("no output")
+            << QStringList{QStringLiteral("--all")} << 1 << none << QString() << true;
+        QTest::newRow("unknown option")
+            << (QStringList{QStringLiteral("--everyone")} + out) << 1 << none << QString() << true;
+        QTest::newRow("stray argument")
+            << (QStringList{QStringLiteral("--all"), QStringLiteral("extra")} + out) << 1 << none
+            << QString() << true;
+        QTest::newRow("missing value")
+            << QStringList{QStringLiteral("--all"), QStringLiteral("--output")} << 1 << none
+            << QString() << true;
     }
     void parse()
     {
@@ -102,8 +117,8 @@ private Q_SLOTS:
         if (error)
             return;
         QCOMPARE(options.request.mode, mode);
-        QCOMPARE(QStringList({options.request.low, options.request.high, options.request.csvPath, options.request.cosName,
-                              options.request.subString}),
+        QCOMPARE(QStringList({options.request.low, options.request.high, options.request.csvPath,
+                              options.request.cosName, options.request.subString}),
                  inputs);
         QCOMPARE(options.output, output);
     }
@@ -123,7 +138,8 @@ private Q_SLOTS:
         QVERIFY(!ui.askYesNo(QStringLiteral("View CSV output file now?")));
         ui.showMessage(QStringLiteral("Done"));
         QCOMPARE(QString::fromUtf8(buffer.data()),
-                 QStringLiteral("[1 of 2] Smith, John\n[2 of 2] Zoë\nView CSV output file now? [No]\nDone\n"));
+                 QStringLiteral(
+                     "[1 of 2] Smith, John\n[2 of 2] Zoë\nView CSV output file now? [No]\nDone\n"));
     }
 
     void liveProgressRedrawsOneLine()
@@ -139,8 +155,10 @@ private Q_SLOTS:
         }
         console.line(QStringLiteral("Export complete"));
         const QString text = QString::fromUtf8(buffer.data());
-        // Only the last row is sure to be drawn (the rest are throttled), always in place, then closed.
-        QVERIFY2(text.contains(QStringLiteral("\r[####################] 100% [4 of 4] Name")), qPrintable(text));
+        // Only the last row is sure to be drawn (the rest are throttled), always in place, then
+        // closed.
+        QVERIFY2(text.contains(QStringLiteral("\r[####################] 100% [4 of 4] Name")),
+                 qPrintable(text));
         QVERIFY(text.endsWith(QStringLiteral("\nExport complete\n")));
         QCOMPARE(text.count(QLatin1Char('\n')), 2);
         QCOMPARE(ConsoleProgress::bar(1, 0, 4), QStringLiteral("[#####...............]  25% "));
@@ -151,22 +169,28 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("nullMember");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");  // one of the texts shown
-        QTest::newRow("success") << QStringList{QStringLiteral("--all")} << false << 0
-                                 << QStringLiteral("Export complete -  0 errors and  0 warnings encountered.  View log "
-                                                   "file now?");
-        QTest::newRow("errors logged") << QStringList{QStringLiteral("--all")} << true << 1
-                                       << QStringLiteral("Export complete -  1 errors and  0 warnings encountered.  "
-                                                         "View log file now?");
-        QTest::newRow("class of service by name") << QStringList{QStringLiteral("--cos"), QStringLiteral("Default")}
-                                                  << false << 0 << QStringLiteral("View CSV output file now?");
-        QTest::newRow("unknown class of service") << QStringList{QStringLiteral("--cos"), QStringLiteral("Nope")} << false
-                                                  << 2 << QStringLiteral("No class of service is named \"Nope\"");
-        QTest::newRow("nobody chosen") << QStringList{QStringLiteral("--name-contains"), QStringLiteral("zzz")} << false
-                                       << 2 << QStringLiteral("You must select at least one user to be processed");
-        QTest::newRow("range refused") << QStringList{QStringLiteral("--range"), QStringLiteral("200-100")} << false << 2
-                                       << QStringLiteral("The upper extension range must be strictly higher than the "
-                                                         "lower extension range");
+        QTest::addColumn<QString>("message"); // one of the texts shown
+        QTest::newRow("success")
+            << QStringList{QStringLiteral("--all")} << false << 0
+            << QStringLiteral("Export complete -  0 errors and  0 warnings encountered.  View log "
+                              "file now?");
+        QTest::newRow("errors logged")
+            << QStringList{QStringLiteral("--all")} << true << 1
+            << QStringLiteral("Export complete -  1 errors and  0 warnings encountered.  "
+                              "View log file now?");
+        QTest::newRow("class of service by name")
+            << QStringList{QStringLiteral("--cos"), QStringLiteral("Default")} << false << 0
+            << QStringLiteral("View CSV output file now?");
+        QTest::newRow("unknown class of service")
+            << QStringList{QStringLiteral("--cos"), QStringLiteral("Nope")} << false << 2
+            << QStringLiteral("No class of service is named \"Nope\"");
+        QTest::newRow("nobody chosen")
+            << QStringList{QStringLiteral("--name-contains"), QStringLiteral("zzz")} << false << 2
+            << QStringLiteral("You must select at least one user to be processed");
+        QTest::newRow("range refused")
+            << QStringList{QStringLiteral("--range"), QStringLiteral("200-100")} << false << 2
+            << QStringLiteral("The upper extension range must be strictly higher than the "
+                              "lower extension range");
     }
     void exitStatuses()
     {
@@ -177,12 +201,15 @@ private Q_SLOTS:
         TestEnvironment env;
         buildWalkFixture(env.database());
         if (nullMember)
-            env.database().addMember(QStringLiteral("L-EMPTY"), 1, std::nullopt, QStringLiteral("x"), QStringLiteral("X"));
+            env.database().addMember(QStringLiteral("L-EMPTY"), 1, std::nullopt,
+                                     QStringLiteral("x"), QStringLiteral("X"));
         InProcessRun run(env);
-        QCOMPARE(run.run(arguments + QStringList{QStringLiteral("--output"), env.path(QStringLiteral("out.csv"))}),
+        QCOMPARE(run.run(arguments + QStringList{QStringLiteral("--output"),
+                                                 env.path(QStringLiteral("out.csv"))}),
                  status);
-        QCOMPARE(env.app->strConnectionString, kConnectionString);  // the gates ran
-        QVERIFY2(env.ui.texts().contains(message), qPrintable(env.ui.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(env.app->strConnectionString, kConnectionString); // the gates ran
+        QVERIFY2(env.ui.texts().contains(message),
+                 qPrintable(env.ui.texts().join(QLatin1Char('\n'))));
         QCOMPARE(QFile::exists(env.path(QStringLiteral("out.csv"))), status != 2);
     }
 
@@ -190,11 +217,13 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString registry = TestEnvironment::registryText();
-        const CommandResult help = runExportBinary(dir.path(), {QStringLiteral("--help")}, registry);
+        const CommandResult help =
+            runExportBinary(dir.path(), {QStringLiteral("--help")}, registry);
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(QStringLiteral("--name-contains TEXT")));
         QVERIFY(help.out.contains(QStringLiteral("Exit status:")));
-        const CommandResult usage = runExportBinary(dir.path(), {QStringLiteral("--all")}, registry);
+        const CommandResult usage =
+            runExportBinary(dir.path(), {QStringLiteral("--all")}, registry);
         QCOMPARE(usage.exitCode, 2);
         QVERIFY(usage.err.contains(QStringLiteral("--output FILE")));
         QVERIFY(!QDir(dir.filePath(QStringLiteral("logs"))).exists());
@@ -204,8 +233,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("registry");
         QTest::addColumn<QString>("message");
-        QTest::newRow("old version") << TestEnvironment::registryText(0x00040000, 0x00030063) << kVersionGateMessage;
-        QTest::newRow("Domino") << TestEnvironment::registryText(0x00040000, 0x00030064, kDominoProgId)
+        QTest::newRow("old version")
+            << TestEnvironment::registryText(0x00040000, 0x00030063) << kVersionGateMessage;
+        QTest::newRow("Domino") << TestEnvironment::registryText(0x00040000, 0x00030064,
+                                                                 kDominoProgId)
                                 << kDominoGateMessage;
     }
     void binaryFailedGate()
@@ -213,8 +244,10 @@ private Q_SLOTS:
         QFETCH(QString, registry);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        const CommandResult result = runExportBinary(
-            dir.path(), {QStringLiteral("--all"), QStringLiteral("-o"), dir.filePath(QStringLiteral("out.csv"))}, registry);
+        const CommandResult result = runExportBinary(dir.path(),
+                                                     {QStringLiteral("--all"), QStringLiteral("-o"),
+                                                      dir.filePath(QStringLiteral("out.csv"))},
+                                                     registry);
         QCOMPARE(result.exitCode, 2);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.csv"))));

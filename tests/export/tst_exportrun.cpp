@@ -31,7 +31,6 @@ struct RecordingProgress : ExportProgress
     QStringList captions;
 };
 
-
 QByteArray crlfJoined(const QStringList& lines)
 {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
@@ -63,10 +62,11 @@ private Q_SLOTS:
         ExportRun run(*env.app, grid, progress);
         QCOMPARE(run.run(path), ExportRun::Result::NoPath);
         QCOMPARE(env.ui.shown.size(), 1);
-        QCOMPARE(env.ui.shown[0].text, QStringLiteral("You must first select a CSV file to save the output to."));
+        QCOMPARE(env.ui.shown[0].text,
+                 QStringLiteral("You must first select a CSV file to save the output to."));
         QCOMPARE(env.ui.shown[0].title, QStringLiteral("Tarnwick"));
         QCOMPARE(env.ui.shown[0].kind, RecordingUserInterface::Shown::Message);
-        QVERIFY(!QDir(env.app->log.logFolder()).exists());  // no log either
+        QVERIFY(!QDir(env.app->log.logFolder()).exists()); // no log either
         QVERIFY(progress.values.isEmpty());
     }
 
@@ -75,13 +75,13 @@ private Q_SLOTS:
         TestEnvironment env;
         buildWalkFixture(env.database());
         SelectionGrid grid;
-        addGridRow(grid, QStringLiteral("S-OWNER"), QStringLiteral("jsmith"), QStringLiteral("Smith, John"),
-                   QStringLiteral("1001"));
+        addGridRow(grid, QStringLiteral("S-OWNER"), QStringLiteral("jsmith"),
+                   QStringLiteral("Smith, John"), QStringLiteral("1001"));
         // Not ticked: visited and logged, never walked.
-        addGridRow(grid, QStringLiteral("S-ANNA"), QStringLiteral("amuller"), QStringLiteral("Anna Müller"),
-                   QStringLiteral("2002"), false);
-        addGridRow(grid, QStringLiteral("S-NOLISTS"), QStringLiteral("nolists"), QStringLiteral("Nobody \"Nolists\""),
-                   QStringLiteral("1002"));
+        addGridRow(grid, QStringLiteral("S-ANNA"), QStringLiteral("amuller"),
+                   QStringLiteral("Anna Müller"), QStringLiteral("2002"), false);
+        addGridRow(grid, QStringLiteral("S-NOLISTS"), QStringLiteral("nolists"),
+                   QStringLiteral("Nobody \"Nolists\""), QStringLiteral("1002"));
         RecordingProgress progress;
         ExportRun run(*env.app, grid, progress);
         const QString out = env.path(QStringLiteral("lists out.csv"));
@@ -91,13 +91,16 @@ private Q_SLOTS:
 
         QCOMPARE(readFile(out), crlfJoined(fixtureCsvLines()));
         QCOMPARE(readCsvWithPython(out), fixtureCsvRecords());
-        const QStringList captions{QStringLiteral("[1 of 3] Smith, John"), QStringLiteral("[2 of 3] Anna Müller"),
+        const QStringList captions{QStringLiteral("[1 of 3] Smith, John"),
+                                   QStringLiteral("[2 of 3] Anna Müller"),
                                    QStringLiteral("[3 of 3] Nobody \"Nolists\"")};
-        QCOMPARE(logBody(env.app->log.strLogFileName()),
-                 QStringList({captions[0], QStringLiteral("        Processing private list=team"),
-                              QStringLiteral("        Processing private list=empty"),
-                              QStringLiteral("            No members found for this private list"), captions[1],
-                              captions[2], QStringLiteral("    No private lists configured for this subscriber")}));
+        QCOMPARE(
+            logBody(env.app->log.strLogFileName()),
+            QStringList({captions[0], QStringLiteral("        Processing private list=team"),
+                         QStringLiteral("        Processing private list=empty"),
+                         QStringLiteral("            No members found for this private list"),
+                         captions[1], captions[2],
+                         QStringLiteral("    No private lists configured for this subscriber")}));
         QVERIFY(!env.app->log.isOpen());
         QCOMPARE(progress.minimum, 0);
         QCOMPARE(progress.maximum, 3);
@@ -105,8 +108,10 @@ private Q_SLOTS:
         QCOMPARE(progress.captions, captions);
 
         QCOMPARE(env.ui.shown.size(), 2);
-        QCOMPARE(env.ui.shown[0].text,
-                 QStringLiteral("Export complete -  0 errors and  0 warnings encountered.  View log file now?"));
+        QCOMPARE(
+            env.ui.shown[0].text,
+            QStringLiteral(
+                "Export complete -  0 errors and  0 warnings encountered.  View log file now?"));
         QCOMPARE(env.ui.shown[0].title, kCompletionTitle);
         QCOMPARE(env.ui.shown[0].kind, RecordingUserInterface::Shown::YesNo);
         QCOMPARE(env.ui.shown[1].text, QStringLiteral("View CSV output file now?"));
@@ -135,7 +140,7 @@ private Q_SLOTS:
         const QString out = env.path(QStringLiteral("with blanks.csv"));
         env.ui.answer({viewLog, viewCsv});
         run.run(out);
-        QCOMPARE(env.ui.shown.size(), 2);  // the second question comes whatever the first answer
+        QCOMPARE(env.ui.shown.size(), 2); // the second question comes whatever the first answer
         QStringList opened;
         if (viewLog)
             opened.append(env.app->log.strLogFileName());
@@ -160,7 +165,7 @@ private Q_SLOTS:
         ExportRun run(*env.app, grid, progress);
         run.run(out);
         QCOMPARE(readFile(out), crlfJoined({fixtureCsvLines().first()}));
-        QCOMPARE(env.ui.shown.size(), 2);  // only the two questions of every run
+        QCOMPARE(env.ui.shown.size(), 2); // only the two questions of every run
         QCOMPARE(env.app->log.intErrorCount(), 0);
     }
 
@@ -185,13 +190,18 @@ private Q_SLOTS:
         // One report, one counted log line, no walk; the summary and questions still come.
         const QStringList texts = env.ui.texts();
         QCOMPARE(texts.size(), 3);
-        QVERIFY2(texts[0].startsWith(QStringLiteral("Error in cmdDumpData_Click:")), qPrintable(texts[0]));
-        QCOMPARE(texts[1], QStringLiteral("Export complete -  1 errors and  0 warnings encountered.  View log file now?"));
+        QVERIFY2(texts[0].startsWith(QStringLiteral("Error in cmdDumpData_Click:")),
+                 qPrintable(texts[0]));
+        QCOMPARE(
+            texts[1],
+            QStringLiteral(
+                "Export complete -  1 errors and  0 warnings encountered.  View log file now?"));
         QCOMPARE(texts[2], QStringLiteral("View CSV output file now?"));
         const QStringList log = logBody(env.app->log.strLogFileName());
         QCOMPARE(log.size(), 1);
-        QVERIFY2(log[0].startsWith(QStringLiteral("(error) "))
-                     && log[0].endsWith(QStringLiteral(") in procedure cmdDumpData_Click of Form frmDumpInfo")),
+        QVERIFY2(log[0].startsWith(QStringLiteral("(error) ")) &&
+                     log[0].endsWith(
+                         QStringLiteral(") in procedure cmdDumpData_Click of Form frmDumpInfo")),
                  qPrintable(log[0]));
         QVERIFY(progress.values.isEmpty());
     }
@@ -204,7 +214,8 @@ private Q_SLOTS:
         SelectionGrid grid;
         grid.setRedraw(false);
         for (int i = 1; i <= 40000; ++i)
-            addGridRow(grid, QStringLiteral("X%1").arg(i), QString(), QStringLiteral("Name %1").arg(i), QString(), false);
+            addGridRow(grid, QStringLiteral("X%1").arg(i), QString(),
+                       QStringLiteral("Name %1").arg(i), QString(), false);
         RecordingProgress progress;
         ExportRun run(*env.app, grid, progress);
         run.run(env.path(QStringLiteral("out.csv")));
@@ -221,7 +232,8 @@ private Q_SLOTS:
         TestEnvironment env;
         buildWalkFixture(env.database());
         ClickingUserInterface ui;
-        AppContext app(ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock);
+        AppContext app(ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()),
+                       env.clock);
         app.strConnectionString = env.connectionString();
         SelectionGrid grid;
         addFixtureOwners(grid);
@@ -246,7 +258,8 @@ private Q_SLOTS:
         TestEnvironment env;
         buildWalkFixture(env.database());
         ClickingUserInterface ui;
-        AppContext app(ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock);
+        AppContext app(ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()),
+                       env.clock);
         app.strConnectionString = env.connectionString();
         SelectionGrid grid;
         addFixtureOwners(grid);
