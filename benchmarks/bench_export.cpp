@@ -5,16 +5,12 @@
 // and runs the whole export core (log, CSV, walk) on it, then sends the same
 // queries again without writing anything, to show what the database's share
 // of the time is. Prints wall times, rows per second, queries and peak memory.
-#include "DemoDatabase.h"
+#include "BenchSupport.h"
 
 #include "app/AppContext.h"
 #include "app/Recordset.h"
 #include "app/SqlText.h"
-#include "app/UserInterface.h"
 #include "export/ExportRun.h"
-#include "platform/Clock.h"
-#include "platform/RegFileRegistry.h"
-#include "platform/Shell.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
@@ -23,58 +19,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
 #include <exception>
 
-#if defined(Q_OS_UNIX)
-#include <sys/resource.h>
-#endif
-
 namespace {
 
-QTextStream& out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-long peakRssMiB()
-{
-#if defined(Q_OS_UNIX)
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024; // KiB on Linux
-#else
-    return -1;
-#endif
-}
-
-class QuietUserInterface : public tarnwick::UserInterface
-{
-public:
-    void showMessage(const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    bool askOkCancel(const QString&, const QString&) override { return false; }
-    void yield() override {}
-    [[noreturn]] void exitProcess(int status) override
-    {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-};
-
-class NoShell : public tarnwick::Shell
-{
-public:
-    void openDocument(const QString&) override {}
-    void openInTextEditor(const QString&) override {}
-};
+using namespace tarnwick::bench;
 
 struct NoProgress : tarnwick::ExportProgress
 {
@@ -138,47 +90,16 @@ qint64 replayQueries(const tarnwick::SelectionGrid& grid, const QString& connect
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("ODBCSYSINI"))
-        qputenv("ODBCSYSINI", TARNWICK_ODBC_SQLITE_DIR);
+    useBuildOdbcMap();
     QCoreApplication application(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
 
     try {
-        QTemporaryDir temp;
-        QString folder = temp.path();
-        QString database;
-        tarnwick::demo::GeneratorOptions options = tarnwick::demo::largeOptions();
-        for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
-            if (args[i] == QLatin1String("--database"))
-                database = args[i + 1];
-            else if (args[i] == QLatin1String("--keep"))
-                folder = args[i + 1];
-            else if (args[i] == QLatin1String("--subscribers"))
-                options.subscribers = args[i + 1].toInt();
-        }
-        QDir().mkpath(folder);
-        if (database.isEmpty()) {
-            database = QDir(folder).filePath(QStringLiteral("OrvaneDb"));
-            QElapsedTimer timer;
-            timer.start();
-            auto db = tarnwick::demo::DemoDatabase::createSqlite(database);
-            const auto summary = tarnwick::demo::generateOrganisation(*db, options);
-            out() << "large database: " << summary.subscribers << " subscribers, "
-                  << summary.privateLists << " private lists, " << summary.memberships
-                  << " memberships, built in " << timer.elapsed() << " ms\n";
-            out().flush();
-        }
-
-        QuietUserInterface ui;
-        NoShell shell;
-        auto registry =
-            tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
-        tarnwick::Clock clock;
-        tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder),
-                                 clock);
-        app.strConnectionString = tarnwick::demo::DemoDatabase::sqliteConnectionString(
-            QDir::toNativeSeparators(database));
+        const LargeDatabase database(args);
+        BenchApp bench(database);
+        tarnwick::AppContext& app = *bench.app;
+        const QString folder = database.folder;
 
         tarnwick::SelectionGrid grid;
         tarnwick::ProgressLabels labels;
@@ -202,7 +123,7 @@ int main(int argc, char** argv)
         out() << "export: " << rows << " CSV rows in " << exportMs << " ms, "
               << (exportMs > 0 ? rows * 1000 / exportMs : 0) << " rows/s, " << queries
               << " queries, " << app.log.intErrorCount() << " errors, " << app.log.intWarningCount()
-              << " warnings, peak memory " << peakRssMiB() << " MiB\n";
+              << " warnings, peak memory " << peakRssKiB() / 1024 << " MiB\n";
         out().flush();
 
         timer.restart();

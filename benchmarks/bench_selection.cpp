@@ -7,15 +7,12 @@
 //   all  "All Subscribers" filling the grid through the real page,
 //   csv  "Subscribers referenced in this CSV file:" importing that file.
 // Runs offscreen; messages the page shows go to stderr.
+#include "BenchSupport.h"
 #include "DemoDatabase.h"
 
 #include "app/AppContext.h"
 #include "app/Recordset.h"
-#include "app/UserInterface.h"
 #include "app/Wizard.h"
-#include "platform/Clock.h"
-#include "platform/RegFileRegistry.h"
-#include "platform/Shell.h"
 #include "select/frmChooseSubscribers.h"
 
 #include <QApplication>
@@ -26,77 +23,22 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
-
-#if defined(Q_OS_UNIX)
-#include <sys/resource.h>
-#endif
 
 namespace {
 
-QTextStream& out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-long peakRssKiB()
-{
-#if defined(Q_OS_UNIX)
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss; // KiB on Linux
-#else
-    return -1;
-#endif
-}
-
-// Messages to stderr; the event loop runs on every yield, as in the wizard.
-class ConsoleUserInterface : public tarnwick::UserInterface
-{
-public:
-    void showMessage(const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        ++messages;
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    bool askOkCancel(const QString&, const QString&) override { return false; }
-    void yield() override { QCoreApplication::processEvents(); }
-    [[noreturn]] void exitProcess(int status) override
-    {
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    int messages = 0;
-};
-
-class NoShell : public tarnwick::Shell
-{
-public:
-    void openDocument(const QString&) override {}
-    void openInTextEditor(const QString&) override {}
-};
+using namespace tarnwick::bench;
 
 // One measurement in this process: the page is loaded (its class-of-service
 // lists read), then the timed Add Subscribers click.
 int measure(const QString& what, const QString& database, const QString& csv)
 {
-    ConsoleUserInterface ui;
-    NoShell shell;
-    QTemporaryDir folder;
-    auto registry = tarnwick::RegFileRegistry::fromBytes(QByteArray(), QStringLiteral("empty.reg"));
-    tarnwick::Clock clock;
-    tarnwick::AppContext app(ui, shell, *registry, tarnwick::ProgramInfo::inFolder(folder.path()),
-                             clock);
-    app.strConnectionString =
-        tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database));
+    const LargeDatabase db({QStringLiteral("--database"), database});
+    BenchApp bench(db, true);
+    tarnwick::AppContext& app = *bench.app;
 
     tarnwick::Wizard wizard(app);
     tarnwick::frmChooseSubscribers& page = wizard.selectionPage();
@@ -118,7 +60,7 @@ int measure(const QString& what, const QString& database, const QString& csv)
 
     out() << what << ": " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text()
           << " rows in " << ms << " ms, " << (tarnwick::databaseQueryCount() - queriesBefore)
-          << " queries, peak memory " << peakRssKiB() / 1024 << " MiB, " << ui.messages
+          << " queries, peak memory " << peakRssKiB() / 1024 << " MiB, " << bench.ui.messages
           << " messages\n";
     out().flush();
     return 0;
@@ -157,8 +99,7 @@ int writeCsv(const QString& database, const QString& path)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("ODBCSYSINI"))
-        qputenv("ODBCSYSINI", TARNWICK_ODBC_SQLITE_DIR);
+    useBuildOdbcMap();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -169,28 +110,9 @@ int main(int argc, char** argv)
         if (args.size() == 4 && args[0] == QLatin1String("--measure"))
             return measure(args[1], args[2], args[3]);
 
-        QTemporaryDir temp;
-        QString folder = temp.path();
-        QString database;
-        tarnwick::demo::GeneratorOptions options = tarnwick::demo::largeOptions();
-        for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
-            if (args[i] == QLatin1String("--database"))
-                database = args[i + 1];
-            else if (args[i] == QLatin1String("--keep"))
-                folder = args[i + 1];
-            else if (args[i] == QLatin1String("--subscribers"))
-                options.subscribers = args[i + 1].toInt();
-        }
-        QDir().mkpath(folder);
-        if (database.isEmpty()) {
-            database = QDir(folder).filePath(QStringLiteral("OrvaneDb-large"));
-            QElapsedTimer timer;
-            timer.start();
-            auto db = tarnwick::demo::DemoDatabase::createSqlite(database);
-            const auto summary = tarnwick::demo::generateOrganisation(*db, options);
-            out() << "large database: " << summary.subscribers << " subscribers, built in "
-                  << timer.elapsed() << " ms\n";
-        }
+        const LargeDatabase large(args);
+        const QString folder = large.folder;
+        const QString database = large.path;
         const QString csv = QDir(folder).filePath(QStringLiteral("subscribers.csv"));
         out() << "csv file: " << writeCsv(database, csv) << " lines\n";
         out().flush();

@@ -1,0 +1,75 @@
+#pragma once
+
+// What every benchmark program needs: the build's ODBC driver map, the large
+// product database (built or reused), a quiet program context and the
+// process's peak memory.
+
+#include "app/AppContext.h"
+#include "app/UserInterface.h"
+#include "platform/Clock.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <memory>
+
+namespace tarnwick::bench {
+
+QTextStream& out();
+// Peak resident memory of this process in KiB (-1 where unknown).
+long peakRssKiB();
+// Points unixODBC at the build's map of "SQL Server" to SQLite, unless the caller chose one.
+void useBuildOdbcMap();
+
+// --database FILE (reuse), --keep FOLDER (build there and keep), --subscribers N.
+struct LargeDatabase
+{
+    explicit LargeDatabase(const QStringList& args);
+    QString folder;    // where the benchmark may write
+    QString path;      // the SQLite file
+    QString connectionString() const;
+
+private:
+    QTemporaryDir m_temp;
+};
+
+// Messages to stderr, every question answered No; `pumpEvents` runs the event
+// loop on yields, as the wizard does.
+class BenchUserInterface : public UserInterface
+{
+public:
+    explicit BenchUserInterface(bool pumpEvents = false) : m_pump(pumpEvents) {}
+    void showMessage(const QString& text, const QString& title = kAppTitle) override;
+    bool askYesNo(const QString&, const QString& = kAppTitle) override { return false; }
+    bool askOkCancel(const QString&, const QString& = kAppTitle) override { return false; }
+    void yield() override;
+    [[noreturn]] void exitProcess(int status) override;
+    int messages = 0;
+
+private:
+    bool m_pump;
+};
+
+class NoShell : public Shell
+{
+public:
+    void openDocument(const QString&) override {}
+    void openInTextEditor(const QString&) override {}
+};
+
+// A program context on the large database, with an empty registry.
+struct BenchApp
+{
+    BenchApp(const LargeDatabase& db, bool pumpEvents = false);
+    BenchUserInterface ui;
+    NoShell shell;
+    std::unique_ptr<RegistryBackend> registry;
+    Clock clock;
+    std::unique_ptr<AppContext> app;
+};
+
+} // namespace tarnwick::bench
