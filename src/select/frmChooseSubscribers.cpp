@@ -115,6 +115,12 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_model = new SelectionGridModel(m_grid, this);
     m_myGrid->setModel(m_model);
     m_myGrid->verticalHeader()->setVisible(false);
+    // One text line per row, at a fixed height: tens of thousands of rows
+    // scroll without measuring each one.
+    m_myGrid->setWordWrap(false);
+    m_myGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_myGrid->verticalHeader()->setDefaultSectionSize(m_myGrid->fontMetrics().height() + 6);
+    m_myGrid->horizontalHeader()->setStretchLastSection(true);
     m_myGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     SelectionGridModel::applyColumnLayout(*m_myGrid);
 
