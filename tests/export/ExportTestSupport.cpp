@@ -1,123 +1,91 @@
 #include "ExportTestSupport.h"
 
-#include "DemoDatabase.h"
-#include "select/SelectionGrid.h"
-
 #include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace tarnwick::test {
+
+using namespace Qt::StringLiterals;
 
 void addGridRow(SelectionGrid& grid, const QString& objectId, const QString& alias,
                 const QString& displayName, const QString& extension, bool ticked)
 {
     grid.AddItem(QString::number(grid.Rows()));
     const int row = grid.Rows() - 1;
-    grid.setCellChecked(row, grid.ColIndex(QStringLiteral("Selected")), ticked);
-    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("ObjectID")), objectId);
-    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("Alias")), alias);
-    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("DisplayName")), displayName);
-    grid.setTextMatrix(row, grid.ColIndex(QStringLiteral("Extension")), extension);
+    grid.setCellChecked(row, SelectionGrid::Selected, ticked);
+    grid.setTextMatrix(row, SelectionGrid::ObjectID, objectId);
+    grid.setTextMatrix(row, SelectionGrid::Alias, alias);
+    grid.setTextMatrix(row, SelectionGrid::DisplayName, displayName);
+    grid.setTextMatrix(row, SelectionGrid::Extension, extension);
 }
 
 void buildWalkFixture(demo::DemoDatabase& db)
 {
-    using S = demo::DemoDatabase::Subscriber;
-    db.beginBatch();
-    db.addCos(QStringLiteral("C1"), QStringLiteral("Default"));
-    const auto subscriber = [](const char* id, const char* alias, const QString& name,
-                               demo::Text ext) {
-        return S{QString::fromLatin1(id),
-                 QString::fromLatin1(alias),
-                 {},
-                 {},
-                 name,
-                 std::move(ext),
-                 QStringLiteral("H-") + QString::fromLatin1(id),
-                 QStringLiteral("C1"),
-                 1};
+    const auto text = [](const char* s) {
+        return s ? demo::Text(QString::fromUtf8(s)) : std::nullopt;
     };
-    db.addSubscriber(
-        subscriber("S-OWNER", "jsmith", QStringLiteral("Smith, John"), QStringLiteral("1001")));
-    db.addSubscriber(subscriber("S-NOLISTS", "nolists", QStringLiteral("Nobody \"Nolists\""),
-                                QStringLiteral("1002")));
-    db.addSubscriber(
-        subscriber("S-ANNA", "amuller", QStringLiteral("Anna Müller"), QStringLiteral("  2002  ")));
-    db.addSubscriber(subscriber("S-NOEXT", "noext", QStringLiteral("No Ext"), std::nullopt));
-    db.addPublicList(QStringLiteral("P-ALL"), QStringLiteral("allstaff"),
-                     QStringLiteral("All Staff"), QStringLiteral(" 300 "));
-
-    db.addPrivateList(QStringLiteral("L-TEAM"), QStringLiteral("S-OWNER"), QStringLiteral("team"),
-                      QStringLiteral("Team, core"), QStringLiteral("11"));
-    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-ANNA"), QStringLiteral("amuller"),
-                 QStringLiteral("Anna Müller"));
-    db.addMember(QStringLiteral("L-TEAM"), 2, QStringLiteral("P-ALL"), QStringLiteral("allstaff"),
-                 QStringLiteral("All \"Staff\""));
-    db.addMember(QStringLiteral("L-TEAM"), 3, QStringLiteral("S-ANNA"), QStringLiteral("weird"),
-                 QStringLiteral("Weird"));
-    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-GHOST"), QStringLiteral("ghost"),
-                 QStringLiteral("Ghost\r\nLine"));
-    db.addMember(QStringLiteral("L-TEAM"), 1, QStringLiteral("S-NOEXT"), QStringLiteral("noext"),
-                 QStringLiteral("No Ext"));
-    db.addMember(QStringLiteral("L-TEAM"), 2, QStringLiteral("P-GHOST"),
-                 QStringLiteral("o'brien,list"), std::nullopt);
-    db.addPrivateList(QStringLiteral("L-EMPTY"), QStringLiteral("S-OWNER"), QStringLiteral("empty"),
-                      std::nullopt, std::nullopt);
+    db.beginBatch();
+    db.addCos(u"C1"_s, u"Default"_s);
+    for (const auto& [id, alias, name, ext] : std::initializer_list<std::array<const char*, 4>>{
+             {"S-OWNER", "jsmith", "Smith, John", "1001"},
+             {"S-NOLISTS", "nolists", "Nobody \"Nolists\"", "1002"},
+             {"S-'ANNA", "amuller", "Anna Müller", "  2002  "},
+             {"S-NOEXT", "noext", "No Ext", nullptr}})
+        db.addSubscriber({QString::fromUtf8(id),
+                          text(alias),
+                          {},
+                          {},
+                          text(name),
+                          text(ext),
+                          u"H-"_s + QString::fromUtf8(id),
+                          u"C1"_s,
+                          1});
+    db.addPublicList(u"P-'ALL"_s, u"allstaff"_s, u"All Staff"_s, u" 300 "_s);
+    db.addPrivateList(u"L-'TEAM"_s, u"S-OWNER"_s, u"team"_s, u"Team, core"_s, u"11"_s);
+    db.addPrivateList(u"L-EMPTY"_s, u"S-OWNER"_s, u"empty"_s, std::nullopt, std::nullopt);
+    for (const auto& [type, id, alias, name] :
+         std::initializer_list<std::tuple<int, const char*, const char*, const char*>>{
+             {1, "S-'ANNA", "amuller", "Anna Müller"},
+             {2, "P-'ALL", "allstaff", "All \"Staff\""},
+             {3, "S-'ANNA", "weird", "Weird"},
+             {1, "S-GHOST", "ghost", "Ghost\r\nLine"},
+             {1, "S-NOEXT", "noext", "No Ext"},
+             {2, "P-GHOST", "o'brien,list", nullptr}})
+        db.addMember(u"L-'TEAM"_s, type, text(id), text(alias), text(name));
     db.commitBatch();
 }
 
 void addFixtureOwners(SelectionGrid& grid)
 {
-    addGridRow(grid, QStringLiteral("S-OWNER"), QStringLiteral("jsmith"),
-               QStringLiteral("Smith, John"), QStringLiteral("1001"));
-    addGridRow(grid, QStringLiteral("S-NOLISTS"), QStringLiteral("nolists"),
-               QStringLiteral("Nobody \"Nolists\""), QStringLiteral("1002"));
+    addGridRow(grid, u"S-OWNER"_s, u"jsmith"_s, u"Smith, John"_s, u"1001"_s);
+    addGridRow(grid, u"S-NOLISTS"_s, u"nolists"_s, u"Nobody \"Nolists\""_s, u"1002"_s);
 }
 
 QStringList fixtureCsvLines()
 {
-    const QString owner = QStringLiteral("jsmith,\"Smith, John\",1001,\"Team, core\",11,");
-    return {
-        QStringLiteral(
-            "OWNER_ALIAS, OWNER_DISPLAY_NAME, OWNER_EXTENSION, LIST_NAME, LIST_ID, MEMBER_TYPE, "
-            "MEMBER_ALIAS, MEMBER_DISPLAY_NAME, MEMBER_EXTENSION"),
-        owner + QStringLiteral("SUBSCRIBER,amuller,Anna Müller,2002"),
-        owner + QStringLiteral("PUBLIC LIST,allstaff,\"All \"\"Staff\"\"\", 300 "),
-        owner + QStringLiteral("SUBSCRIBER,ghost,\"Ghost\r\nLine\","),
-        owner + QStringLiteral("SUBSCRIBER,noext,No Ext,"),
-        owner + QStringLiteral("PUBLIC LIST,\"o'brien,list\",,"),
-    };
+    const QString owner = u"jsmith,\"Smith, John\",1001,\"Team, core\",11,"_s;
+    return {MembershipCsv::kHeader,
+            owner + u"SUBSCRIBER,amuller,Anna Müller,2002"_s,
+            owner + u"PUBLIC LIST,allstaff,\"All \"\"Staff\"\"\", 300 "_s,
+            owner + u"SUBSCRIBER,ghost,\"Ghost\r\nLine\","_s,
+            owner + u"SUBSCRIBER,noext,No Ext,"_s,
+            owner + u"PUBLIC LIST,\"o'brien,list\",,"_s};
 }
 
-QList<QStringList> fixtureCsvRecords()
+QByteArray crlfFile(const QStringList& lines)
 {
-    const QStringList owner{QStringLiteral("jsmith"), QStringLiteral("Smith, John"),
-                            QStringLiteral("1001"), QStringLiteral("Team, core"),
-                            QStringLiteral("11")};
-    const auto member = [&owner](const char* type, const QString& alias, const QString& name,
-                                 const QString& ext) {
-        return owner + QStringList{QString::fromLatin1(type), alias, name, ext};
-    };
-    return {
-        // The header keeps its blanks after the commas.
-        {QStringLiteral("OWNER_ALIAS"), QStringLiteral(" OWNER_DISPLAY_NAME"),
-         QStringLiteral(" OWNER_EXTENSION"), QStringLiteral(" LIST_NAME"),
-         QStringLiteral(" LIST_ID"), QStringLiteral(" MEMBER_TYPE"),
-         QStringLiteral(" MEMBER_ALIAS"), QStringLiteral(" MEMBER_DISPLAY_NAME"),
-         QStringLiteral(" MEMBER_EXTENSION")},
-        member("SUBSCRIBER", QStringLiteral("amuller"), QStringLiteral("Anna Müller"),
-               QStringLiteral("2002")),
-        member("PUBLIC LIST", QStringLiteral("allstaff"), QStringLiteral("All \"Staff\""),
-               QStringLiteral(" 300 ")),
-        member("SUBSCRIBER", QStringLiteral("ghost"), QStringLiteral("Ghost\r\nLine"), QString()),
-        member("SUBSCRIBER", QStringLiteral("noext"), QStringLiteral("No Ext"), QString()),
-        member("PUBLIC LIST", QStringLiteral("o'brien,list"), QString(), QString()),
-    };
+    QByteArray file;
+    for (const QString& line : lines)
+        file += line.toUtf8() + "\r\n";
+    return file;
 }
+
+const QStringList kOwnerLog{u"        Processing private list=team"_s,
+                            u"        Processing private list=empty"_s,
+                            u"            No members found for this private list"_s};
+const QString kNoListsLine = u"    No private lists configured for this subscriber"_s;
 
 QByteArray readFile(const QString& path)
 {
@@ -125,84 +93,36 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList crlfLines(const QString& path)
-{
-    QString text = QString::fromUtf8(readFile(path));
-    if (text.endsWith(QStringLiteral("\r\n")))
-        text.chop(2);
-    return text.isEmpty() ? QStringList() : text.split(QStringLiteral("\r\n"));
-}
-
 QStringList logBody(const QString& logPath)
 {
-    const QStringList lines = crlfLines(logPath);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].startsWith(QStringLiteral("Starting process at:")))
-            return lines.mid(i + 2); // the header ends with an empty line
-    }
-    return {};
+    const QStringList lines = QString::fromUtf8(readFile(logPath)).split(u"\r\n"_s);
+    const qsizetype start = lines.indexOf(QRegularExpression(u"Starting process at:.*"_s));
+    return start < 0 ? QStringList() : lines.mid(start + 2, lines.size() - start - 3);
 }
 
 CommandResult runExportBinary(const QString& folder, const QStringList& arguments,
                               const QString& registryText)
 {
-    CommandResult result;
-    const QString program = QDir(folder).filePath(QStringLiteral("tarnwick-export"));
-    if (!QFile::exists(program) &&
-        !QFile::copy(QStringLiteral(TARNWICK_BINARY_DIR "/bin/tarnwick-export"), program)) {
-        qWarning() << "cannot copy tarnwick-export into" << folder;
-        return result;
-    }
-    const QString registry = QDir(folder).filePath(QStringLiteral("registry.reg"));
-    QFile reg(registry);
-    if (!reg.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return result;
-    reg.write(registryText.toUtf8());
-    reg.close();
-
+    const QDir dir(folder);
+    QFile::copy(u"" TARNWICK_BINARY_DIR "/bin/tarnwick-export"_s,
+                dir.filePath(u"tarnwick-export"_s));
+    QFile registry(dir.filePath(u"registry.reg"_s));
+    if (!registry.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    registry.write(registryText.toUtf8());
+    registry.close();
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TARNWICK_REGISTRY"), registry);
+    environment.insert(u"TARNWICK_REGISTRY"_s, registry.fileName());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        qWarning() << "tarnwick-export did not finish";
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    for (const QString& line : result.err.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QStringLiteral("Log: ")))
-            result.logPath = line.mid(5);
-    }
-    return result;
-}
-
-QList<QStringList> readCsvWithPython(const QString& path)
-{
-    static const QString script =
-        QStringLiteral("import csv, json, sys\n"
-                       "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-                       "    json.dump(list(csv.reader(f)), sys.stdout)\n");
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-        qWarning() << "python3 csv reader failed:" << python.readAllStandardError();
+    process.start(dir.filePath(u"tarnwick-export"_s), arguments);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
         return {};
-    }
-    QList<QStringList> records;
-    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-    for (const auto& row : rows) {
-        QStringList fields;
-        for (const auto& field : row.toArray())
-            fields.append(field.toString());
-        records.append(fields);
-    }
-    return records;
+    const QString output =
+        QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    const qsizetype log = output.lastIndexOf(u"Log: "_s);
+    return {process.exitCode(), output, log < 0 ? QString() : output.mid(log + 5).trimmed()};
 }
 
 } // namespace tarnwick::test

@@ -3,277 +3,127 @@
 #include "ExportTestSupport.h"
 #include "support/TestEnvironment.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QtTest>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
-
-namespace {
-
-// A walk with an open log and an open output file in the test's folder.
-struct WalkRun
-{
-    explicit WalkRun(TestEnvironment& environment) : env(environment), walk(*environment.app, csv)
-    {
-        env.app->log.OpenLogFile(env.path(QStringLiteral("walk.log")), false);
-        csv.open(env.path(QStringLiteral("out.csv")));
-    }
-    void finish()
-    {
-        csv.close();
-        env.app->log.CloseLogFile();
-    }
-    QStringList csvLines() const { return crlfLines(env.path(QStringLiteral("out.csv"))); }
-    QStringList logLines() const { return logBody(env.path(QStringLiteral("walk.log"))); }
-
-    TestEnvironment& env;
-    TextFileWriter csv;
-    PrivateListWalk walk;
-};
-
-const QString kFailureTail =
-    QStringLiteral(") in procedure ProcessPrivateDLMembers of Form frmDumpInfo");
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestPrivateListWalk : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void csvField_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("plain") << QStringLiteral("Anna Müller") << QStringLiteral("Anna Müller");
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("blanks kept") << QStringLiteral(" 300 ") << QStringLiteral(" 300 ");
-        QTest::newRow("comma") << QStringLiteral("Smith, John")
-                               << QStringLiteral("\"Smith, John\"");
-        QTest::newRow("quote") << QStringLiteral("Board \"inner\"")
-                               << QStringLiteral("\"Board \"\"inner\"\"\"");
-        QTest::newRow("only a quote") << QStringLiteral("\"") << QStringLiteral("\"\"\"\"");
-        QTest::newRow("CR") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
-        QTest::newRow("LF") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
-        QTest::newRow("single quote") << QStringLiteral("o'brien") << QStringLiteral("o'brien");
-    }
-    void csvField()
-    {
-        QFETCH(QString, value);
-        QFETCH(QString, written);
-        QCOMPARE(MembershipCsv::field(value), written);
-    }
-
-    // Any of the nine columns may need quotes; a CSV reader gets every value back.
+    // Any of the nine columns may need quotes; Python's csv reader gets every value back.
     void everyColumnReadsBack()
     {
-        const MemberRow row{QStringLiteral("a,1"),       QStringLiteral("Zoë \"Z\""),
-                            QStringLiteral("c\r\n3"),    QStringLiteral("Łukasz, list"),
-                            QStringLiteral("e\n5"),      QStringLiteral("PUBLIC LIST"),
-                            QStringLiteral("g'7,\"x\""), QString(),
-                            QStringLiteral("\r")};
-        QCOMPARE(MembershipCsv::line(row),
-                 QStringLiteral("\"a,1\",\"Zoë \"\"Z\"\"\",\"c\r\n3\",\"Łukasz, list\",\"e\n5\","
-                                "PUBLIC LIST,\"g'7,\"\"x\"\"\",,\"\r\""));
+        const MemberRow row{u"a,1"_s,          u"Zoë \"Z\""_s, u"c\r\n3"_s,
+                            u"Łukasz, list"_s, u"e\n5"_s,      u"PUBLIC LIST"_s,
+                            u"g'7,\"x\""_s,    QString(),      u"\r"_s};
+        QCOMPARE(MembershipCsv::line(row), u"\"a,1\",\"Zoë \"\"Z\"\"\",\"c\r\n3\",\"Łukasz, list\","
+                                           "\"e\n5\",PUBLIC LIST,\"g'7,\"\"x\"\"\",,\"\r\""_s);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("row.csv"));
         TextFileWriter csv;
-        csv.open(path);
-        csv.writeLine(MembershipCsv::kHeader);
+        csv.open(dir.filePath(u"row.csv"_s));
         csv.writeLine(MembershipCsv::line(row));
         csv.close();
-        const QList<QStringList> records = readCsvWithPython(path);
-        QCOMPARE(records.size(), 2);
-        QCOMPARE(records[1], QStringList({row.ownerAlias, row.ownerDisplayName, row.ownerExtension,
-                                          row.listName, row.listId, row.memberType, row.memberAlias,
-                                          row.memberDisplayName, row.memberExtension}));
+        QProcess python;
+        python.start(u"python3"_s, {u"-c"_s,
+                                    u"import csv, json, sys\n"
+                                    "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                    "    json.dump(list(csv.reader(f)), sys.stdout)"_s,
+                                    dir.filePath(u"row.csv"_s)});
+        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+        const QJsonArray records = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].toVariant().toStringList(),
+                 QStringList({row.ownerAlias, row.ownerDisplayName, row.ownerExtension,
+                              row.listName, row.listId, row.memberType, row.memberAlias,
+                              row.memberDisplayName, row.memberExtension}));
     }
 
-    void fixtureRowsAndRemarks()
+    // "S-OWNER", "S-NOLISTS" and an id that would end its quoted value early,
+    // after the fixture was changed by `sql`. Failure lines are cut to "(error) N".
+    void fixtureOwners_data()
     {
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        WalkRun run(env);
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-OWNER"), QStringLiteral("jsmith"),
-                                         QStringLiteral("Smith, John"), QStringLiteral("1001"));
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-NOLISTS"), QStringLiteral("nolists"),
-                                         QStringLiteral("Nobody"), QStringLiteral("1002"));
-        run.finish();
-
-        QCOMPARE(run.csvLines().join(QStringLiteral("\r\n")),
-                 fixtureCsvLines().mid(1).join(QStringLiteral("\r\n")));
-        QCOMPARE(readCsvWithPython(env.path(QStringLiteral("out.csv"))),
-                 fixtureCsvRecords().mid(1));
-        QCOMPARE(run.logLines(),
-                 QStringList({
-                     QStringLiteral("        Processing private list=team"),
-                     QStringLiteral("        Processing private list=empty"),
-                     QStringLiteral("            No members found for this private list"),
-                     QStringLiteral("    No private lists configured for this subscriber"),
-                 }));
-        QCOMPARE(env.app->log.intErrorCount(), 0);
-        QCOMPARE(env.app->log.intWarningCount(), 0);
-        QVERIFY(env.ui.shown.isEmpty());
-    }
-
-    // One member, shaped by SQL values, in a list of its own.
-    void oddMembers_data()
-    {
-        QTest::addColumn<QString>("values");  // ObjectType, ObjectID, Alias, DisplayName
-        QTest::addColumn<QString>("csvLine"); // empty: no row
-        QTest::addColumn<QString>(
-            "logLine"); // the line after "Processing private list=", empty: none
-        QTest::addColumn<int>("errors");
-        QTest::addColumn<int>("warnings");
-        const QString owner = QStringLiteral("own,Owner,9,Odd list,55,");
-        QTest::newRow("null alias kept, with a warning")
-            << QStringLiteral("1, 'S-ANNA', NULL, 'Anna'")
-            << owner + QStringLiteral("SUBSCRIBER,,Anna,2002")
-            << QStringLiteral("            (warning) Member without an alias written with an empty "
-                              "MEMBER_ALIAS: "
-                              "member=Anna (ObjectID=S-ANNA) in private list=odd")
-            << 0 << 1;
+        QTest::addColumn<QStringList>("sql");
+        QTest::addColumn<QStringList>("csv");
+        QTest::addColumn<QStringList>("log");
+        const QStringList rows = fixtureCsvLines().mid(1), &log = kOwnerLog;
+        const QStringList end{kNoListsLine, kNoListsLine};
+        QStringList twice = rows, none;
+        twice[0].chop(4);
+        for (const QString& row : rows)
+            none.append(row.left(row.lastIndexOf(u',') + 1));
+        // A member in the list whose own name and extension are null.
+        const QString member =
+            u"INSERT INTO PersonalDListMember (MemberSeq, ParentObjectID, "
+            "ObjectType, ObjectID, Alias, DisplayName) VALUES (99, 'L-EMPTY', "_s;
+        const QString inEmpty = u"jsmith,\"Smith, John\",1001,,,"_s;
+        const QString dbError = u"(error) -2147467259"_s;
+        QTest::newRow("as built") << QStringList() << rows << log + end;
+        QTest::newRow("subscriber extension found twice")
+            << QStringList{u"DROP VIEW vw_Subscriber"_s,
+                           u"CREATE VIEW vw_Subscriber AS SELECT * FROM Subscriber UNION ALL "
+                           "SELECT * FROM Subscriber"_s}
+            << twice << log + end;
+        QTest::newRow("extension lookups fail quietly")
+            << QStringList{u"DROP VIEW vw_Subscriber"_s, u"DROP VIEW vw_DistributionList"_s} << none
+            << log + end;
+        QTest::newRow("list query fails: the owner ends quietly")
+            << QStringList{u"DROP VIEW vw_PersonalDList"_s} << QStringList()
+            << QStringList(3, dbError);
+        QTest::newRow("member query fails: on to the next list")
+            << QStringList{u"DROP VIEW vw_PersonalDListMember"_s} << QStringList()
+            << QStringList{log[0], dbError, log[1], dbError} + end;
+        QTest::newRow("null alias: kept, with a warning")
+            << QStringList{member + u"1, 'S-''ANNA', NULL, 'Anna')"_s}
+            << rows + QStringList{inEmpty + u"SUBSCRIBER,,Anna,2002"_s}
+            << QStringList{log[0], log[1],
+                           u"            (warning) Member without an alias written with an empty "
+                           "MEMBER_ALIAS: member=Anna (ObjectID=S-'ANNA) in private list=empty"_s} +
+                   end;
         QTest::newRow("null object id: row without extension")
-            << QStringLiteral("2, NULL, 'pl', 'PL'") << owner + QStringLiteral("PUBLIC LIST,pl,PL,")
-            << QStringLiteral("(error) 94 (Invalid use of Null") + kFailureTail << 1 << 0;
+            << QStringList{member + u"2, NULL, 'pl', NULL)"_s}
+            << rows + QStringList{inEmpty + u"PUBLIC LIST,pl,,"_s}
+            << QStringList{log[0], log[1], u"(error) 94"_s} + end;
         QTest::newRow("null type: nothing")
-            << QStringLiteral("NULL, 'S-ANNA', 'a', 'A'") << QString() << QString() << 0 << 0;
+            << QStringList{member + u"NULL, 'S-''ANNA', 'a', 'A')"_s} << rows
+            << QStringList{log[0], log[1]} + end;
     }
-    void oddMembers()
+    void fixtureOwners()
     {
-        QFETCH(QString, values);
-        QFETCH(QString, csvLine);
-        QFETCH(QString, logLine);
-        QFETCH(int, errors);
-        QFETCH(int, warnings);
+        QFETCH(QStringList, sql);
+        QFETCH(QStringList, csv);
+        QFETCH(QStringList, log);
         TestEnvironment env;
         buildWalkFixture(env.database());
-        env.database().addPrivateList(QStringLiteral("L-ODD"), QStringLiteral("S-ODD"),
-                                      QStringLiteral("odd"), QStringLiteral("Odd list"),
-                                      QStringLiteral("55"));
-        env.database().exec(
-            QStringLiteral(
-                "INSERT INTO PersonalDListMember (MemberSeq, ParentObjectID, ObjectType, "
-                "ObjectID, Alias, DisplayName) VALUES (1000, 'L-ODD', %1)")
-                .arg(values));
-        WalkRun run(env);
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-ODD"), QStringLiteral("own"),
-                                         QStringLiteral("Owner"), QStringLiteral("9"));
-        run.finish();
+        for (const QString& statement : sql)
+            env.database().exec(statement);
+        TextFileWriter out;
+        PrivateListWalk walk(*env.app, out);
+        env.app->log.OpenLogFile(env.path(u"walk.log"_s), false);
+        out.open(env.path(u"out.csv"_s));
+        walk.ProcessPrivateDLMembers(u"S-OWNER"_s, u"jsmith"_s, u"Smith, John"_s, u"1001"_s);
+        walk.ProcessPrivateDLMembers(u"S-NOLISTS"_s, u"n"_s, u"N"_s, u"1002"_s);
+        walk.ProcessPrivateDLMembers(u"x' OR '1'='1"_s, u"x"_s, u"X"_s, u"2"_s);
+        out.close();
+        env.app->log.CloseLogFile();
 
-        QCOMPARE(run.csvLines(), csvLine.isEmpty() ? QStringList() : QStringList{csvLine});
-        QStringList expectedLog{QStringLiteral("        Processing private list=odd")};
-        if (!logLine.isEmpty())
-            expectedLog.append(logLine);
-        QCOMPARE(run.logLines(), expectedLog);
-        QCOMPARE(env.app->log.intErrorCount(), errors);
-        QCOMPARE(env.app->log.intWarningCount(), warnings);
-    }
-
-    void failingListQueryEndsTheOwnerQuietly()
-    {
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        env.database().exec(QStringLiteral("DROP VIEW vw_PersonalDList"));
-        WalkRun run(env);
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-OWNER"), QStringLiteral("jsmith"),
-                                         QStringLiteral("J"), QStringLiteral("1"));
-        run.finish();
-        const QStringList log = run.logLines();
-        QCOMPARE(log.size(), 1);
-        QVERIFY2(log[0].startsWith(QStringLiteral("(error) ")) && log[0].endsWith(kFailureTail),
-                 qPrintable(log[0]));
-        QVERIFY(run.csvLines().isEmpty());
-        QCOMPARE(env.app->log.intErrorCount(), 1);
+        QCOMPARE(readFile(env.path(u"out.csv"_s)), crlfFile(csv));
+        QStringList written = logBody(env.path(u"walk.log"_s));
+        for (QString& line : written) {
+            if (line.startsWith(u"(error) "_s) &&
+                line.endsWith(u") in procedure ProcessPrivateDLMembers of Form frmDumpInfo"_s))
+                line = line.section(u' ', 0, 1);
+        }
+        QCOMPARE(written, log);
+        QCOMPARE(env.app->log.intErrorCount(), log.filter(u"(error)"_s).size());
+        QCOMPARE(env.app->log.intWarningCount(), log.filter(u"(warning)"_s).size());
         QVERIFY(env.ui.shown.isEmpty()); // logged, never shown
-    }
-
-    void failingMemberQueryGoesOnWithTheNextList()
-    {
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        env.database().exec(QStringLiteral("DROP VIEW vw_PersonalDListMember"));
-        WalkRun run(env);
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-OWNER"), QStringLiteral("jsmith"),
-                                         QStringLiteral("J"), QStringLiteral("1"));
-        run.finish();
-        const QStringList log = run.logLines();
-        QCOMPARE(log.size(), 4);
-        QCOMPARE(log[0], QStringLiteral("        Processing private list=team"));
-        QVERIFY(log[1].startsWith(QStringLiteral("(error) ")) && log[1].endsWith(kFailureTail));
-        QCOMPARE(log[2], QStringLiteral("        Processing private list=empty"));
-        QVERIFY(log[3].startsWith(QStringLiteral("(error) ")));
-        QCOMPARE(env.app->log.intErrorCount(), 2);
-    }
-
-    void quotesInIdsReachTheDatabaseIntact()
-    {
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        env.database().addPrivateList(QStringLiteral("L-'Q"), QStringLiteral("S-'Q"),
-                                      QStringLiteral("q"), QStringLiteral("Q"),
-                                      QStringLiteral("7"));
-        env.database().addMember(QStringLiteral("L-'Q"), 1, QStringLiteral("S-ANNA"),
-                                 QStringLiteral("amuller"), QStringLiteral("Anna"));
-        WalkRun run(env);
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("S-'Q"), QStringLiteral("q"),
-                                         QStringLiteral("Q"), QStringLiteral("1"));
-        // An id that would end the quoted value early finds nothing, and breaks nothing.
-        run.walk.ProcessPrivateDLMembers(QStringLiteral("x' OR '1'='1"), QStringLiteral("x"),
-                                         QStringLiteral("X"), QStringLiteral("2"));
-        run.finish();
-        QCOMPARE(run.csvLines(),
-                 QStringList{QStringLiteral("q,Q,1,Q,7,SUBSCRIBER,amuller,Anna,2002")});
-        QCOMPARE(run.logLines().last(),
-                 QStringLiteral("    No private lists configured for this subscriber"));
-        QCOMPARE(env.app->log.intErrorCount(), 0);
-    }
-
-    void extensionLookups_data()
-    {
-        QTest::addColumn<bool>("publicList");
-        QTest::addColumn<QString>("objectId");
-        QTest::addColumn<QString>("extension");
-        QTest::newRow("subscriber, blanks trimmed")
-            << false << QStringLiteral("S-ANNA") << QStringLiteral("2002");
-        QTest::newRow("subscriber not found") << false << QStringLiteral("S-GHOST") << QString();
-        QTest::newRow("subscriber without extension")
-            << false << QStringLiteral("S-NOEXT") << QString();
-        QTest::newRow("subscriber found twice") << false << QStringLiteral("S-OWNER") << QString();
-        QTest::newRow("public list, as stored")
-            << true << QStringLiteral("P-ALL") << QStringLiteral(" 300 ");
-        QTest::newRow("public list not found") << true << QStringLiteral("P-GHOST") << QString();
-    }
-    void extensionLookups()
-    {
-        QFETCH(bool, publicList);
-        QFETCH(QString, objectId);
-        QFETCH(QString, extension);
-        TestEnvironment env;
-        buildWalkFixture(env.database());
-        // A view that answers twice for one subscriber.
-        env.database().exec(QStringLiteral("DROP VIEW vw_Subscriber"));
-        env.database().exec(QStringLiteral(
-            "CREATE VIEW vw_Subscriber AS SELECT SubscriberObjectID, DTMFAccessID FROM Subscriber "
-            "UNION ALL SELECT SubscriberObjectID, DTMFAccessID FROM Subscriber WHERE "
-            "SubscriberObjectID='S-OWNER'"));
-        TextFileWriter csv;
-        PrivateListWalk walk(*env.app, csv);
-        QCOMPARE(publicList ? walk.GetPublicListExtension(objectId)
-                            : walk.GetSubscriberExtension(objectId),
-                 extension);
-        QVERIFY(env.ui.shown.isEmpty());
-    }
-
-    void lookupsStayQuietWhenTheDatabaseFails()
-    {
-        TestEnvironment env;
-        env.app->strConnectionString = QStringLiteral("Driver={No Such Driver};database=nowhere");
-        TextFileWriter csv;
-        PrivateListWalk walk(*env.app, csv);
-        QCOMPARE(walk.GetSubscriberExtension(QStringLiteral("S")), QString());
-        QCOMPARE(walk.GetPublicListExtension(QStringLiteral("P")), QString());
-        QVERIFY(env.ui.shown.isEmpty());
     }
 
     void writeFailureIsShownPerRow()
@@ -284,8 +134,7 @@ private Q_SLOTS:
         walk.WriteSubInfoToFile(MemberRow{});
         walk.WriteSubInfoToFile(MemberRow{});
         QCOMPARE(env.ui.texts(),
-                 QStringList(2, QStringLiteral(
-                                    "Error in WriteSubInfoToFile on frmDumpInfo:Bad file mode")));
+                 QStringList(2, u"Error in WriteSubInfoToFile on frmDumpInfo:Bad file mode"_s));
     }
 };
 
