@@ -1,0 +1,239 @@
+// The registry as the program reads it: the .reg reader on the formats the
+// registry editor writes, ReadRegistryValue's buffers and defaults, and the
+// product version split from the registry's two numbers.
+#include "install/OrvaneVersion.h"
+#include "install/RegistryAPI.h"
+#include "platform/RegFileRegistry.h"
+#include "support/RecordingUserInterface.h"
+
+#include <QtTest>
+
+using namespace tarnwick;
+
+namespace {
+
+// The product's key, looked up in another letter case and with a trailing separator.
+const QString kHeader = "Windows Registry Editor Version 5.00\r\n", kKey = "software\\KESTRANE\\";
+
+// Kind and whole content, so that two values compare as their texts do.
+QString describe(const RegistryValue& value)
+{
+    if (const auto* text = std::get_if<QString>(&value))
+        return "text:" + *text;
+    if (const auto* number = std::get_if<std::int32_t>(&value))
+        return "number:" + QString::number(*number);
+    if (const auto* bytes = std::get_if<QByteArray>(&value))
+        return "bytes:" + QString::fromLatin1(bytes->toHex());
+    return "default";
+}
+
+QString read(RegistryBackend& registry, const QString& name, int type = 1, const QString& key = kKey)
+{
+    return describe(ReadRegistryValue(registry, kHkeyLocalMachine, key, name, std::int16_t(type)));
+}
+
+// A .reg file with `lines` under HKLM\SOFTWARE\Kestrane.
+QByteArray kestrane(const QString& lines)
+{
+    return (kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n" + lines).toUtf8();
+}
+
+// As the registry editor writes it: CR LF, long hex lists wrapped with a
+// backslash and a two-blank indent.
+const QString kExport = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
+                        "\"Version Number\"=dword:0004000a\r\n\"Build Number\"=dword:FFFFFFFF\r\n"
+                        "@=\"Default text\"\r\n\"Path\"=\"C:\\\\Program Files\\\\Kestrane \\\"Server\\\"\"\r\n"
+                        "\"Empty\"=\"\"\r\n\"Blob\"=hex:00,01,02,ff\r\n"
+                        "\"Wrapped\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,\\\r\n  12,13\r\n"
+                        "\"Raw\"=hex(1):41,42\r\n\"Quad\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+                        "\"Accented\"=\"Grüße\"\r\n\r\n; a comment line\r\n"
+                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n"
+                        "\"IDCProgID\"=\"KestraneDsExchange.KestraneIDCExchange.1\"\r\n\r\n";
+
+} // namespace
+
+class TestRegistry : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    // Reads `bytes` from a .reg file; a warning fails the test unless it is expected.
+    std::unique_ptr<RegFileRegistry> load(const QByteArray& bytes, const QString& name = "t.reg")
+    {
+        QFile file(m_dir.filePath(name));
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+            file.close();
+        return RegFileRegistry::fromFile(file.fileName());
+    }
+
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
+
+    void readsEditorExports_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        QTest::newRow("5.00 UTF-16LE with BOM") << QByteArray(utf16(kHeader + kExport));
+        QTest::newRow("5.00 UTF-8 with BOM") << "\xEF\xBB\xBF" + (kHeader + kExport).toUtf8();
+        QTest::newRow("5.00 UTF-8") << (kHeader + kExport).toUtf8();
+        QTest::newRow("REGEDIT4") << ("REGEDIT4\r\n" + kExport).toLocal8Bit();
+    }
+
+    void readsEditorExports()
+    {
+        QFETCH(QByteArray, bytes);
+        auto registry = load(bytes);
+        const std::tuple<const char*, int, QString> expected[] = {
+            {"version number", 4, "number:262154"}, {"Build Number", 4, "number:-1"},
+            {"", 1, "text:Default text"},           {"PATH", 1, "text:C:\\Program Files\\Kestrane \"Server\""},
+            {"Empty", 1, "text:"},                  {"Blob", 3, "bytes:000102ff"},
+            {"Raw", 3, "bytes:4142"},               {"Quad", 3, "bytes:0100000000000000"},
+            {"Accented", 1, "text:Grüße"},          {"Wrapped", 3, "bytes:000102030405060708090a0b0c0d0e0f10111213"}};
+        for (const auto& [name, type, value] : expected)
+            QCOMPARE(read(*registry, name, type), value);
+        QCOMPARE(read(*registry, "idcprogid", 1, "SOFTWARE\\Kestrane\\systemparameters\\1.0"),
+                 "text:KestraneDsExchange.KestraneIDCExchange.1");
+    }
+
+    void badInputIsSkippedWithOneWarning_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("loads"); // 2: the values before and after line 4, the bad one; 1: before; 0: none
+        const auto with = [](const char* line) {
+            return (kHeader + "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\n\"Before\"=\"1\"\r\n" + line +
+                    "\r\n\"After\"=\"2\"\r\n").toUtf8();
+        };
+        QTest::newRow("dword too long") << with("\"N\"=dword:123456789") << 2;
+        QTest::newRow("dword not hex") << with("\"N\"=dword:0004000g") << 2;
+        QTest::newRow("hex byte not hex") << with("\"N\"=hex:01,0g") << 2;
+        QTest::newRow("hex byte too long") << with("\"N\"=hex:010") << 2;
+        QTest::newRow("bad hex type") << with("\"N\"=hex(zz):00") << 2;
+        QTest::newRow("bad continuation") << with("\"N\"=hex:01,02,\\\r\n  zz") << 2;
+        QTest::newRow("unterminated string") << with("\"N\"=\"abc") << 2;
+        QTest::newRow("text after string") << with("\"N\"=\"abc\" x") << 2;
+        QTest::newRow("unknown data") << with("\"N\"=qword:1") << 2;
+        QTest::newRow("no equals sign") << with("\"N\"") << 2;
+        QTest::newRow("unquoted name") << with("N=\"abc\"") << 2;
+        // Values under a refused key are not loaded, and not warned about again.
+        QTest::newRow("key without bracket") << with("[HKEY_LOCAL_MACHINE\\Software") << 1;
+        QTest::newRow("unknown root key") << with("[HKEY_NOWHERE\\Software\\Kestrane]") << 1;
+        // Not an export at all: nothing loads.
+        QTest::newRow("NUL bytes") << QByteArray("M\0Z\0\0\0\xff\xfe\0\0", 10) << 0;
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("no header") << with("").mid(kHeader.size()) << 0;
+        QTest::newRow("lone BOM") << QByteArray("\xFF\xFE") << 0;
+    }
+
+    void badInputIsSkippedWithOneWarning()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, loads);
+        QStringList warnings;
+        auto registry = RegFileRegistry::fromBytes(bytes, "bad.reg", &warnings);
+        QCOMPARE(warnings.size(), 1);
+        // Not an export at all is refused at its first line.
+        QVERIFY2(warnings.first().startsWith(loads ? "bad.reg:4: " : "bad.reg:1: "), qPrintable(warnings.first()));
+        QCOMPARE((QStringList{read(*registry, "Before"), read(*registry, "N"), read(*registry, "After")}),
+                 (QStringList{loads > 0 ? "text:1" : "default", "default", loads > 1 ? "text:2" : "default"}));
+    }
+
+    void registryFiles()
+    {
+        const QString elf = m_dir.filePath("elf.reg"), folder = m_dir.filePath("folder.reg");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression('^' + QRegularExpression::escape(elf) + ":1: "));
+        QCOMPARE(read(*load(QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0", 10), "elf.reg"), "A"), "default");
+        // A folder where the file should be: a warning, no crash.
+        QVERIFY(QDir().mkpath(folder));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression('^' + QRegularExpression::escape(folder)));
+        QVERIFY(RegFileRegistry::fromFile(folder));
+        // A missing file is an empty registry, and says nothing.
+        QCOMPARE(read(*RegFileRegistry::fromFile(m_dir.filePath("none.reg")), "A"), "default");
+#ifndef Q_OS_WIN // there the real registry serves
+        // The file the environment names, else the one beside the program.
+        load("REGEDIT4\n[HKLM\\Software\\K]\n\"V\"=\"beside\"", "registry.reg");
+        load("REGEDIT4\n[HKLM\\Software\\K]\n\"V\"=\"named\"", "named.reg");
+        const QByteArray saved = qgetenv("TARNWICK_REGISTRY");
+        const auto platformRead = [&] { return read(*createPlatformRegistry(m_dir.path()), "V", 1, "Software\\K"); };
+        qputenv("TARNWICK_REGISTRY", m_dir.filePath("named.reg").toLocal8Bit());
+        const QString fromVariable = platformRead();
+        qputenv("TARNWICK_REGISTRY", QByteArray());
+        const QString fromFolder = platformRead();
+        qputenv("TARNWICK_REGISTRY", saved);
+        QCOMPARE(fromVariable, "text:named");
+        QCOMPARE(fromFolder, "text:beside");
+#endif
+    }
+
+    void readsValueOrDefault_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("expected");
+        const QString fits(1023, 'x'), hex4096 = QString::fromLatin1(QByteArray(4096, 'Z').toHex(','));
+        QTest::newRow("string with terminator") << "\"V\"=\"abc\"" << 1 << "text:abc";
+        QTest::newRow("no terminator: the last character is lost") << "\"V\"=hex(1):61,62,63" << 1 << "text:ab";
+        QTest::newRow("empty string") << "\"V\"=\"\"" << 1 << "text:";
+        QTest::newRow("string filling the buffer") << "\"V\"=\"" + fits + '"' << 1 << "text:" + fits;
+        QTest::newRow("string over 1024 bytes") << "\"V\"=\"" + fits + "x\"" << 1 << "default";
+        QTest::newRow("binary") << "\"V\"=hex:00,01,ff" << 3 << "bytes:0001ff";
+        QTest::newRow("binary of 4096 bytes") << "\"V\"=hex:" + hex4096 << 3 << "bytes:" + QString(hex4096).remove(',');
+        QTest::newRow("binary over 4096 bytes") << "\"V\"=hex:" + hex4096 + ",00" << 3 << "default";
+        QTest::newRow("dword all ones") << "\"V\"=dword:ffffffff" << 4 << "number:-1";
+        QTest::newRow("number read from a long string") << "\"V\"=\"4.0(3.100)\"" << 4 << "default";
+        QTest::newRow("type code 2") << "\"V\"=\"abc\"" << 2 << "default";
+        QTest::newRow("value missing") << "\"W\"=\"abc\"" << 1 << "default";
+    }
+
+    void readsValueOrDefault()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, type);
+        QFETCH(QString, expected);
+        auto registry = load(kestrane(line + "\r\n"));
+        // A missing key gives the default and closes nothing; an opened key is closed, whatever the outcome.
+        QCOMPARE(read(*registry, "V", type, "Software\\Other\\"), "default");
+        QCOMPARE(registry->closeCalls(), 0);
+        QCOMPARE(read(*registry, "V", type), expected);
+        QCOMPARE(registry->closeCalls(), 1);
+        QCOMPARE(registry->openHandles(), 0);
+    }
+
+    void getVersion_data()
+    {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("atLeast4_0_3_100");
+        const auto numbers = [](const char* version, const char* build) {
+            return QString("\"Version Number\"=dword:%1\r\n\"Build Number\"=dword:%2\r\n").arg(version, build);
+        };
+        QTest::newRow("equal counts") << numbers("00040000", "00030064") << "4.0(3.100)" << true;
+        QTest::newRow("one revision short") << numbers("00040000", "00030063") << "4.0(3.99)" << false;
+        QTest::newRow("the build decides") << numbers("00040000", "000201f4") << "4.0(2.500)" << false;
+        QTest::newRow("newer minor") << numbers("00040001", "00000000") << "4.1(0.0)" << true;
+        QTest::newRow("the major decides") << numbers("00050000", "00000000") << "5.0(0.0)" << true;
+        QTest::newRow("older major") << numbers("00030009", "000903e7") << "3.9(9.999)" << false;
+        QTest::newRow("minor with a letter reads 0") << numbers("0004000A", "00000000") << "4.0(0.0)" << false;
+        QTest::newRow("minor digits read as decimal") << numbers("00040010", "00000000") << "4.10(0.0)" << true;
+        QTest::newRow("revision read as hex") << numbers("00050000", "0003000a") << "5.0(3.10)" << true;
+        QTest::newRow("revision FFFF is -1") << numbers("00040000", "0003ffff") << "4.0(3.-1)" << false;
+        QTest::newRow("both values missing") << "" << "0.0(0.0)" << false;
+        QTest::newRow("build missing") << "\"Version Number\"=dword:00040000\r\n" << "4.0(0.0)" << false;
+        QTest::newRow("values of another type")
+            << "\"Version Number\"=\"4.0.3.100\"\r\n\"Build Number\"=hex:64,00,03,00,00\r\n" << "0.0(0.0)" << false;
+    }
+
+    void getVersion()
+    {
+        QFETCH(QString, lines);
+        QFETCH(QString, version);
+        QFETCH(bool, atLeast4_0_3_100);
+        test::RecordingUserInterface ui;
+        const VersionInfo v = tarnwick::getVersion(*load(kestrane(lines)), ui);
+        QCOMPARE(v.VersionString, version);
+        QCOMPARE(bIsVersionGreaterThanOrEqualTo(v, 4, 0, 3, 100), atLeast4_0_3_100);
+        QVERIFY(ui.shown.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRegistry)
+#include "tst_registry.moc"
