@@ -1,93 +1,118 @@
+// Start-up and the welcome page: the version and Domino gates, the page's texts, buttons and menus, Help and
+// Exit with the shared services behind them, and Next and back keeping the window's place.
+#include "app/Startup.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "select/frmChooseSubscribers.h"
 #include "support/TestEnvironment.h"
 
-#include <QAction>
-#include <QLabel>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace tarnwick;
-using tarnwick::test::ExitRequested;
-using tarnwick::test::TestEnvironment;
+using namespace tarnwick::test;
+
+const QString kTooOld = "This version of Tarnwick only runs on Orvane 4.0(3) and later.  Existing application...";
+const QString kNoDomino = "This version of Tarnwick only works with Exchange based Orvane installs - Domino is not "
+                          "supported.  Existing application.";
+const QString kDomino = "KestraneDsDomino.KestraneIDCDomino.1", kExchange = "KestraneDsExchange.KestraneIDCExchange.1";
+static QString at(std::uint32_t v, std::uint32_t b, QString idc) { return TestEnvironment::registryText(v, b, idc); }
 
 class TestFrmMain : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void pageAsDesigned()
+    void gates_data()
     {
-        TestEnvironment env;
-        Wizard wizard(*env.app);
-        frmMain& page = wizard.welcomePage();
-        QCOMPARE(page.windowTitle(), QStringLiteral("Tarnwick"));
-        QCOMPARE(page.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Tarnwick"));
-        QVERIFY(page.findChild<QLabel*>(QStringLiteral("Label1"))->font().bold());
-        const QString description = page.findChild<QLabel*>(QStringLiteral("lblMain"))->text();
-        QVERIFY(description.startsWith(QStringLiteral("The Tarnwick tool is designed to let administrators")));
-        QVERIFY(description.endsWith(QStringLiteral("to the CSV output you select.  ")));
-        QCOMPARE(page.centralWidget()->size(), QSize(760, 494));
-
-        const QStringList order = {QStringLiteral("cmdExit"), QStringLiteral("cmdHelp"), QStringLiteral("cmdPrevious"),
-                                   QStringLiteral("cmdNext")};
-        const QStringList captions = {QStringLiteral("Exit"), QStringLiteral("Help"), QStringLiteral("<< Previous"),
-                                      QStringLiteral("Next >>")};
-        for (int i = 0; i < order.size(); ++i) {
-            auto* b = page.findChild<QPushButton*>(order[i]);
-            QVERIFY(b);
-            QCOMPARE(b->text(), captions[i]);
-            QCOMPARE(b->y(), 460);
-            if (i + 1 < order.size()) {
-                QWidget* next = b->nextInFocusChain();
-                while (!qobject_cast<QPushButton*>(next))
-                    next = next->nextInFocusChain();
-                QCOMPARE(next->objectName(), order[i + 1]);
-            }
-        }
-        QVERIFY(!page.findChild<QPushButton*>(QStringLiteral("cmdPrevious"))->isEnabled());
-
-        QStringList menu;
-        for (QAction* top : page.menuBar()->actions()) {
-            menu << top->text();
-            for (QAction* entry : top->menu()->actions())
-                menu << QStringLiteral("  ") + (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-        }
-        QCOMPARE(menu, QStringList({QStringLiteral("File"), QStringLiteral("  Exit"), QStringLiteral("Help"),
-                                    QStringLiteral("  Help"), QStringLiteral("  -"), QStringLiteral("  About"),
-                                    QStringLiteral("  Check for updated version")}));
+        QTest::addColumn<QString>("registry");
+        QTest::addColumn<QString>("message"); // empty: the gates pass
+        const QString key = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n";
+        QTest::newRow("4.0(3.100) Exchange") << at(0x00040000, 0x00030064, kExchange) << "";
+        QTest::newRow("4.0(3.99)") << at(0x00040000, 0x00030063, kExchange) << kTooOld;
+        QTest::newRow("no version values")
+            << "Windows Registry Editor Version 5.00\r\n" + key + "\"IDCProgID\"=\"" + kExchange + '"' << kTooOld;
+        // The version gate comes first, so an old Domino install hears only of its version.
+        QTest::newRow("old Domino install") << at(0x00040000, 0x00020000, kDomino) << kTooOld;
+        QTest::newRow("Domino") << at(0x00040000, 0x00030064, kDomino) << kNoDomino;
+        QTest::newRow("Domino in lower case") << at(0x00040000, 0x00030064, kDomino.toLower()) << kNoDomino;
+        QTest::newRow("IDCProgID key missing") << TestEnvironment::registryText() << "";
+        QTest::newRow("value missing") << TestEnvironment::registryText() + key + "\"Other\"=\"" + kDomino + '"' << "";
+        QTest::newRow("IDCProgID empty") << at(0x00040000, 0x00030064, QLatin1String("")) << "";
+        QTest::newRow("Domino id with more text") << at(0x00040000, 0x00030064, kDomino + 'x') << "";
     }
 
-    void helpAndExit()
+    void gates()
+    {
+        QFETCH(QString, registry);
+        QFETCH(QString, message);
+        TestEnvironment env(registry);
+        const bool passes = message.isEmpty();
+        if (passes)
+            RunStartupGates(*env.app);
+        else
+            QVERIFY_THROWS_EXCEPTION(ExitRequested, RunStartupGates(*env.app));
+        QCOMPARE(env.ui.texts(), passes ? QStringList() : QStringList{message});
+        QCOMPARE(env.ui.shown.value(0).title, passes ? "" : "Tarnwick");
+        // Set only once both gates have passed.
+        QCOMPARE(env.app->strConnectionString, passes ? "Driver={SQL Server};server=;database=OrvaneDb" : "");
+    }
+
+    void pageAsDesignedAndWired()
     {
         TestEnvironment env;
         Wizard wizard(*env.app);
         frmMain& page = wizard.welcomePage();
-        page.findChild<QPushButton*>(QStringLiteral("cmdHelp"))->click();
-        page.findChild<QAction*>(QStringLiteral("mnuHelp"))->trigger();
-        QCOMPARE(env.ui.shown.size(), 2);
-        QVERIFY(env.ui.shown[0].text.startsWith(QStringLiteral("Unable to open help file at:")));
-        QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>(QStringLiteral("cmdExit"))->click());
-        QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QAction*>(QStringLiteral("mnuExit"))->trigger());
+        QCOMPARE(page.windowTitle(), "Tarnwick");
+        QCOMPARE(page.findChild<QLabel*>("Label1")->text(), "Tarnwick");
+        QCOMPARE(page.findChild<QLabel*>("lblMain")->text(),
+                 "The Tarnwick tool is designed to let administrators generate complete membership lists of all "
+                 "private distribution lists owned by some or all subscribers on a Orvane voice mail server.  The "
+                 "tool will walk through all private lists for selected subscribers and export every user and "
+                 "distribution list that is a member of a private list owned by those subscriber to the CSV "
+                 "output you select.  ");
+        QCOMPARE(page.centralWidget()->size(), QSize(760, 494));
+        QStringList tabOrder;
+        for (QWidget* w = page.findChild<QPushButton*>("cmdExit"); tabOrder.size() < 4; w = w->nextInFocusChain())
+            if (auto* button = qobject_cast<QPushButton*>(w))
+                tabOrder << button->objectName() + ' ' + button->text();
+        QCOMPARE(tabOrder, QStringList({"cmdExit Exit", "cmdHelp Help", "cmdPrevious << Previous", "cmdNext Next >>"}));
+        QVERIFY(!page.findChild<QPushButton*>("cmdPrevious")->isEnabled());
+        QStringList menu;
+        for (QAction* top : page.menuBar()->actions())
+            for (QAction* entry : top->menu()->actions())
+                menu << top->text() + '/' + (entry->isSeparator() ? "-" : entry->text());
+        QCOMPARE(menu.join(", "), "File/Exit, Help/Help, Help/-, Help/About, Help/Check for updated version");
+
+        // Help and Exit, on the buttons and in the menu, call the shared services.
+        const QString help = env.folder() + "/Tarnwick.htm";
+        page.findChild<QPushButton*>("cmdHelp")->click();
+        QCOMPARE(env.ui.texts(), QStringList{"Unable to open help file at:" + help});
+        QVERIFY(QFile(help).open(QIODevice::WriteOnly));
+        page.findChild<QAction*>("mnuHelp")->trigger();
+        QCOMPARE(env.shell.documents, QStringList{help});
+
+        env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
+        QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>("cmdExit")->click());
+        QVERIFY(!env.app->log.isOpen());
+        // With no log open Exit ends the program all the same, and never with a message.
+        QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QAction*>("mnuExit")->trigger());
+        QCOMPARE(env.ui.shown.size(), 1);
     }
 
     void nextAndBackKeepThePosition()
     {
         TestEnvironment env;
-        env.database().addCos(QStringLiteral("cos-1"), QStringLiteral("Default"));
+        env.database().addCos("cos-1", "Default");
         Wizard wizard(*env.app);
         wizard.start();
         frmMain& page = wizard.welcomePage();
         page.move(140, 90);
         const QPoint where = page.pos();
-        page.findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
-        QVERIFY(wizard.hasSelectionPage());
+        page.findChild<QPushButton*>("cmdNext")->click();
         QVERIFY(page.isHidden());
         QVERIFY(wizard.selectionPage().isVisible());
         QCOMPARE(wizard.selectionPage().pos(), where);
-
         wizard.selectionPage().move(200, 120);
         wizard.goToWelcome(wizard.selectionPage());
         QVERIFY(page.isVisible());
