@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DemoDatabase.h"
 #include "app/AppContext.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
+#include "support/PostgresDatabase.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -35,65 +35,80 @@ inline QString writeFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
-// A connection string that reaches no database.
-inline QString unreachable(const TestEnvironment& env)
-{
-    return demo::DemoDatabase::sqliteConnectionString(env.path(u"no/such/folder/OrvaneDb"_s));
-}
+inline const QString kUnreachable =
+    demo::DemoDatabase::sqliteConnectionString(u"/no/such/folder/OrvaneDb"_s);
 
 // A small organisation with the awkward rows the selection must survive.
 // Types 1 and 3 are selectable; type 2 is only reached through a COS name.
 inline void addSelectionOrganisation(demo::DemoDatabase& db)
 {
-    const std::nullopt_t null = std::nullopt;
     db.beginBatch();
     db.addCos(u"cos-1"_s, u"Default Subscriber"_s);
     db.addCos(u"cos-2"_s, u"Executives"_s);
     db.addCos(u"cos-3"_s, u"Night Shift"_s);
-    // id, alias, first, last and display name, extension, handler, class of service, type
-    db.addSubscriber({u"s-1"_s, u"jsmith"_s, u"John"_s, u"Smith"_s, u"John Smith"_s, u"1234"_s,
-                      u"h-1"_s, u"cos-1"_s, 1});
-    db.addSubscriber({u"s-2"_s, u"jwhite"_s, u"Joanne"_s, u"White"_s, u"Joanne White"_s, u"0123"_s,
-                      u"h-2"_s, u"cos-2"_s, 3});
-    db.addSubscriber({u"s-3"_s, u"o'brien"_s, u"Pat"_s, u"O'Brien"_s, u"Pat O'Brien"_s, u"100"_s,
-                      u"h-3"_s, u"cos-1"_s, 1});
-    db.addSubscriber({u"s-4"_s, u"system"_s, u"System"_s, u"Smith"_s, u"System Smith"_s, u"9999"_s,
-                      u"h-4"_s, u"cos-2"_s, 2});
-    db.addSubscriber({u"s-5"_s, u"nofirst"_s, null, u"Smithers"_s, u"Waylon Smithers"_s, u"200"_s,
-                      u"h-5"_s, u"cos-3"_s, 1});
-    db.addSubscriber(
-        {u"s-6"_s, u"nocos"_s, u"No"_s, u"Cos"_s, u"No Cos"_s, u"300"_s, u"h-6"_s, null, 1});
-    db.addSubscriber({u"s-7"_s, u"lostcos"_s, u"Lost"_s, u"Cos"_s, u"Lost Cos"_s, u"400"_s,
-                      u"h-7"_s, u"cos-gone"_s, 1});
-    db.addSubscriber({u"s-8"_s, u"blank"_s, u"Blank"_s, null, null, null, u"h-8"_s, u"cos-3"_s, 1});
+    // id|alias|first name|last name|display name|extension|handler|class of service|type; ~ is null
+    for (const char* row : {
+             "s-1|jsmith|John|Smith|John Smith|1234|h-1|cos-1|1",
+             "s-2|jwhite|Joanne|White|Joanne White|0123|h-2|cos-2|3",
+             "s-3|o'brien|Pat|O'Brien|Pat O'Brien|100|h-3|cos-1|1",
+             "s-4|system|System|Smith|System Smith|9999|h-4|cos-2|2",
+             "s-5|nofirst|~|Smithers|Waylon Smithers|200|h-5|cos-3|1",
+             "s-6|nocos|No|Cos|No Cos|300|h-6|~|1",
+             "s-7|lostcos|Lost|Cos|Lost Cos|400|h-7|cos-gone|1",
+             "s-8|blank|Blank|~|~|~|h-8|cos-3|1",
+         }) {
+        QList<std::optional<QString>> f;
+        for (const QString& field : QString::fromUtf8(row).split(u'|'))
+            f << (field == u"~"_s ? std::nullopt : std::optional(field));
+        db.addSubscriber({*f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]->toInt()});
+    }
     db.commitBatch();
 }
 
 // The rows "All Subscribers" gives over that organisation, and what it reports.
-inline QStringList allSelectableAliases()
-{
-    return names("jsmith jwhite o'brien nofirst blank");
-}
+inline const QStringList kAllSelectable = names("jsmith jwhite o'brien nofirst blank");
 inline const QString kLostCos =
     u"Unable to find single COS instance by ObjectID=cos-gone in AddUsersToGrid routine"_s;
 inline const QString kNullExtension =
     u"Error 94 (Invalid use of Null) in procedure "
     u"AddSubscribersByExtensionRange of Form frmChooseSubscribers"_s;
 
-// A selection with its grid and an unseen progress window, over the organisation.
+// A selection with its grid and an unseen progress window, over the organisation
+// in SQLite or, built with SELECT_ON_POSTGRES, in PostgreSQL read as a role that
+// may only SELECT (column names come back in lower case there).
 struct Bench
 {
-    explicit Bench(bool organisation = true)
+    Bench()
     {
-        if (organisation)
-            addSelectionOrganisation(env.database());
+#ifdef SELECT_ON_POSTGRES
+        db = &pg.database();
+        env.app->strConnectionString = pg.connectionString();
+#endif
+        addSelectionOrganisation(*db);
     }
-    QString write(const QString& name, const QByteArray& bytes)
+    // vw_Subscriber as the Subscriber table and then `rest`: a WHERE or a UNION.
+    void redefineSubscriberView(const QString& rest)
     {
-        return writeFile(env.path(name), bytes);
+        db->exec(u"DROP VIEW vw_Subscriber"_s);
+        db->exec(u"CREATE VIEW vw_Subscriber AS SELECT * FROM Subscriber "_s + rest);
+#ifdef SELECT_ON_POSTGRES
+        db->exec(u"GRANT SELECT ON vw_Subscriber TO tarnwick_reader"_s);
+#endif
+    }
+    // Without ORDER BY the rows come in the server's order: SQLite's is insertion.
+    static QStringList inServerOrder(QStringList list)
+    {
+#ifdef SELECT_ON_POSTGRES
+        list.sort();
+#endif
+        return list;
     }
 
+#ifdef SELECT_ON_POSTGRES
+    PostgresDatabase pg;
+#endif
     TestEnvironment env;
+    demo::DemoDatabase* db = &env.database();
     SelectionGrid grid;
     ProgressLabels progress;
     SubscriberSelection selection{*env.app, grid, progress};
