@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QRect>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QWidget;
 
 namespace tarnwick::layout {
 
@@ -15,14 +19,21 @@ constexpr QRect twipsRect(int left, int top, int width, int height)
 }
 
 // "MS Sans Serif" where installed, else the platform's sans serif.
-inline QFont pageFont(double points, bool bold = false)
+QFont pageFont(double points, bool bold = false);
+
+// A button named and placed as the page designs it.
+QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect geometry);
+// The page heading "Label1": 24 point bold across the top.
+QLabel* addHeading(QWidget* parent, const QString& text);
+
+// The row of Help, Previous, Next and Exit along the bottom of every page.
+struct WizardButtons
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (!QFontDatabase::families().contains(font.family()))
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+    QPushButton* help;
+    QPushButton* previous;
+    QPushButton* next;
+    QPushButton* exit;
+};
+WizardButtons addWizardButtons(QWidget* parent, int topTwips, int helpLeftTwips, const QString& helpCaption);
 
 } // namespace tarnwick::layout

@@ -33,10 +33,7 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
     client->setFixedSize(layout::px(11400), layout::px(7410));
     setCentralWidget(client);
 
-    auto* heading = new QLabel(QStringLiteral("Tarnwick"), client);
-    heading->setObjectName(QStringLiteral("Label1"));
-    heading->setFont(layout::pageFont(24, true));
-    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+    layout::addHeading(client, QStringLiteral("Tarnwick"));
 
     auto* description = new QLabel(kDescription, client);
     description->setObjectName(QStringLiteral("lblMain"));
@@ -45,16 +42,11 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     description->setGeometry(twipsRect(150, 1080, 10965, 1425));
 
-    auto button = [client](const char* name, const QString& caption, QRect geometry) {
-        auto* b = new QPushButton(caption, client);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(geometry);
-        return b;
-    };
-    QPushButton* help = button("cmdHelp", QStringLiteral("Help"), twipsRect(60, 6900, 1455, 435));
-    QPushButton* previous = button("cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, 6900, 1455, 435));
-    QPushButton* next = button("cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 6900, 1455, 435));
-    QPushButton* exit = button("cmdExit", QStringLiteral("Exit"), twipsRect(10140, 6900, 1215, 435));
+    const layout::WizardButtons buttons = layout::addWizardButtons(client, 6900, 60, QStringLiteral("Help"));
+    QPushButton* help = buttons.help;
+    QPushButton* previous = buttons.previous;
+    QPushButton* next = buttons.next;
+    QPushButton* exit = buttons.exit;
     previous->setEnabled(false);  // the first page has nowhere to go back to
     setTabOrder(exit, help);
     setTabOrder(help, previous);

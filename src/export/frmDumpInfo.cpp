@@ -33,14 +33,6 @@ QString folderPart(const QString& path)
     return cut < 0 ? QString() : path.left(cut);
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    return button;
-}
-
 } // namespace
 
 frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
@@ -55,10 +47,7 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     setWindowTitle(QStringLiteral("Tarnwick"));
     setFixedSize(layout::px(11400), layout::px(7725));
 
-    auto* heading = new QLabel(kHeading, this);
-    heading->setObjectName(QStringLiteral("Label1"));
-    heading->setFont(layout::pageFont(24, true));
-    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+    layout::addHeading(this, kHeading);
 
     auto* instructions = new QLabel(kInstructions, this);
     instructions->setObjectName(QStringLiteral("Label2"));
@@ -73,10 +62,10 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_txtSavePath = new QLineEdit(pathFrame);
     m_txtSavePath->setObjectName(QStringLiteral("txtSavePath"));
     m_txtSavePath->setGeometry(twipsRect(180, 420, 9255, 375));
-    QPushButton* browse = makeButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"),
+    QPushButton* browse = layout::addButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"),
                                      twipsRect(9600, 390, 1335, 435));
 
-    QPushButton* dumpData = makeButton(this, "cmdDumpData", QStringLiteral("&Export Data"),
+    QPushButton* dumpData = layout::addButton(this, "cmdDumpData", QStringLiteral("&Export Data"),
                                        twipsRect(4620, 2820, 2160, 495));
     dumpData->setDefault(true);
 
@@ -97,14 +86,11 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_progressBar->setValue(0);
     m_progressBar->setGeometry(twipsRect(180, 900, 10740, 375));
 
-    QPushButton* help =
-        makeButton(this, "cmdHelp", QStringLiteral("Help"), twipsRect(60, 7215, 1455, 435));
-    QPushButton* previous = makeButton(this, "cmdPrevious", QStringLiteral("<< Previous"),
-                                       twipsRect(4260, 7215, 1455, 435));
-    QPushButton* next =
-        makeButton(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7215, 1455, 435));
-    QPushButton* exit =
-        makeButton(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7215, 1215, 435));
+    const layout::WizardButtons buttons = layout::addWizardButtons(this, 7215, 60, QStringLiteral("Help"));
+    QPushButton* help = buttons.help;
+    QPushButton* previous = buttons.previous;
+    QPushButton* next = buttons.next;
+    QPushButton* exit = buttons.exit;
     next->setEnabled(false); // the last page
 
     connect(browse, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowse_Click);

@@ -46,21 +46,12 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     setWindowTitle(QStringLiteral("Tarnwick"));
     setFixedSize(px(11490), px(7695)); // a fixed single border
 
-    auto* heading = new QLabel(QStringLiteral("Select Subscribers"), this);
-    heading->setObjectName(QStringLiteral("Label1"));
-    heading->setFont(layout::pageFont(24, true));
-    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+    layout::addHeading(this, QStringLiteral("Select Subscribers"));
 
     auto* frame = new QGroupBox(QStringLiteral("Select Subscribers"), this);
     frame->setObjectName(QStringLiteral("frameSelectSubscribers"));
     frame->setGeometry(twipsRect(120, 720, 11250, 6180));
 
-    auto button = [](QWidget* owner, const char* name, const QString& caption, QRect geometry) {
-        auto* b = new QPushButton(caption, owner);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(geometry);
-        return b;
-    };
     auto label = [](QWidget* owner, const char* name, const QString& caption, QRect geometry) {
         auto* l = new QLabel(caption, owner);
         l->setObjectName(QString::fromLatin1(name));
@@ -94,7 +85,7 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
                                                 twipsRect(6540, 780, 1575, kInputHeight), 20);
     m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500, 780, 3735, kInputHeight), 0);
     m_txtCSVPath->setReadOnly(true);
-    m_cmdBrowseForCSV = button(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."),
+    m_cmdBrowseForCSV = layout::addButton(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."),
                                twipsRect(8280, 780, 1215, kInputHeight));
     m_ComSubscribersCOS =
         comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
@@ -106,7 +97,7 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
         label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
               twipsRect(8310, 780, 2700, kInputHeight));
 
-    QPushButton* view = button(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
+    QPushButton* view = layout::addButton(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
                                twipsRect(60, 780, 2535, 375));
 
     m_myGrid = new QTableView(frame);
@@ -124,9 +115,9 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_myGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     SelectionGridModel::applyColumnLayout(*m_myGrid);
 
-    QPushButton* unselectAll = button(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"),
+    QPushButton* unselectAll = layout::addButton(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"),
                                       twipsRect(60, 5580, 1335, 375));
-    QPushButton* selectAll = button(frame, "cmdSelectAll", QStringLiteral("&Select All"),
+    QPushButton* selectAll = layout::addButton(frame, "cmdSelectAll", QStringLiteral("&Select All"),
                                     twipsRect(1500, 5580, 1335, 375));
     QLabel* total = label(frame, "lblTotalGridRows", QStringLiteral("Users in Grid"),
                           twipsRect(8160, 5610, 1575, kInputHeight));
@@ -136,14 +127,11 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_txtUsersInGrid->setReadOnly(true);
     m_txtUsersInGrid->setText(QStringLiteral("0"));
 
-    QPushButton* help =
-        button(this, "cmdHelp", QStringLiteral("&Help"), twipsRect(120, 7080, 1455, 435));
-    QPushButton* previous = button(this, "cmdPrevious", QStringLiteral("<< Previous"),
-                                   twipsRect(4260, 7080, 1455, 435));
-    QPushButton* next =
-        button(this, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, 7080, 1455, 435));
-    QPushButton* exit =
-        button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, 7080, 1215, 435));
+    const layout::WizardButtons buttons = layout::addWizardButtons(this, 7080, 120, QStringLiteral("&Help"));
+    QPushButton* help = buttons.help;
+    QPushButton* previous = buttons.previous;
+    QPushButton* next = buttons.next;
+    QPushButton* exit = buttons.exit;
 
     connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
     connect(m_cmdBrowseForCSV, &QPushButton::clicked, this,

@@ -1,0 +1,46 @@
+#include "app/WindowLayout.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tarnwick::layout {
+
+QFont pageFont(double points, bool bold)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    if (!QFontDatabase::families().contains(font.family()))
+        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QLabel* addHeading(QWidget* parent, const QString& text)
+{
+    auto* heading = new QLabel(text, parent);
+    heading->setObjectName(QStringLiteral("Label1"));
+    heading->setFont(pageFont(24, true));
+    heading->setGeometry(twipsRect(120, 60, 9375, 555));
+    return heading;
+}
+
+WizardButtons addWizardButtons(QWidget* parent, int topTwips, int helpLeftTwips, const QString& helpCaption)
+{
+    WizardButtons row{};
+    row.help = addButton(parent, "cmdHelp", helpCaption, twipsRect(helpLeftTwips, topTwips, 1455, 435));
+    row.previous = addButton(parent, "cmdPrevious", QStringLiteral("<< Previous"), twipsRect(4260, topTwips, 1455, 435));
+    row.next = addButton(parent, "cmdNext", QStringLiteral("Next >>"), twipsRect(5880, topTwips, 1455, 435));
+    row.exit = addButton(parent, "cmdExit", QStringLiteral("Exit"), twipsRect(10140, topTwips, 1215, 435));
+    return row;
+}
+
+} // namespace tarnwick::layout
