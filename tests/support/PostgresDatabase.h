@@ -9,16 +9,10 @@
 
 namespace tarnwick::test {
 
-// A fresh product database on the PostgreSQL test server
-// (scripts/postgres-test-server.sh; CTest starts it for POSTGRES suites),
-// reached through ODBC with "SQL Server" mapped to PostgreSQL's driver.
-// The owner role builds it with the one fixture builder; the product code
-// reads it as tarnwick_reader, which may only SELECT. The database is dropped
-// when this object goes.
-//
-// Construction never throws: a server that cannot be reached leaves the
-// object not ready, and TARNWICK_REQUIRE_POSTGRES turns that into a failure
-// (or a skip when TARNWICK_ALLOW_NO_POSTGRES=1).
+// A fresh product database on the PostgreSQL test server (CTest starts it for POSTGRES suites), reached through
+// ODBC with "SQL Server" mapped to PostgreSQL's driver. The owner role builds it with the one fixture builder; the
+// product code reads it as tarnwick_reader, which may only SELECT. It is dropped when this object goes.
+// Construction never throws: an unusable server leaves it not ready, which TARNWICK_REQUIRE_POSTGRES reports.
 class PostgresDatabase
 {
 public:
@@ -29,25 +23,22 @@ public:
 
     bool isReady() const { return m_builder != nullptr; }
     QString error() const { return m_error; }
-    // True when the environment allows running without the server.
-    static bool mayBeAbsent();
+    // TARNWICK_ALLOW_NO_POSTGRES=1 lets the suites skip without the server.
+    static bool mayBeAbsent() { return qEnvironmentVariable("TARNWICK_ALLOW_NO_POSTGRES") == "1"; }
 
     // The builder, connected as the owner; the schema is made and readable by the reader.
     demo::DemoDatabase& database() { return *m_builder; }
     QString name() const { return m_name; }
     // What the product code uses: the reader's connection string.
-    QString connectionString() const;
-    QString ownerConnectionString() const;
+    QString connectionString() const { return connectionString(m_name, "tarnwick_reader", readerPassword()); }
 
     static int port();
     static QString connectionString(const QString& database, const QString& user, const QString& password,
                                     int port = PostgresDatabase::port());
     static QString readerPassword();
-    static QString ownerPassword();
 
 private:
     bool create();
-    void drop();
 
     QString m_name;
     QString m_builderConnection;

@@ -4,20 +4,17 @@
 #include "platform/Shell.h"
 
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 namespace tarnwick::test {
 
-// Thrown by RecordingUserInterface::exitProcess so a test can see the
-// program end without ending the test process.
+// Thrown by RecordingUserInterface::exitProcess so a test can see the program end without ending the test process.
 struct ExitRequested
 {
     int status;
 };
 
-// Keeps every text core shows and answers questions from a script
-// (No / Cancel once the script runs out). Never blocks.
+// Keeps every text core shows and answers questions from a script (No / Cancel once it runs out). Never blocks.
 class RecordingUserInterface : public UserInterface
 {
 public:
@@ -28,15 +25,36 @@ public:
         enum Kind { Message, YesNo, OkCancel } kind;
     };
 
-    void showMessage(const QString& text, const QString& title = kAppTitle) override;
-    bool askYesNo(const QString& text, const QString& title = kAppTitle) override;
-    bool askOkCancel(const QString& text, const QString& title = kAppTitle) override;
+    void showMessage(const QString& text, const QString& title = kAppTitle) override
+    {
+        shown.append({text, title, Shown::Message});
+    }
+    bool askYesNo(const QString& text, const QString& title = kAppTitle) override
+    {
+        shown.append({text, title, Shown::YesNo});
+        return !m_answers.isEmpty() && m_answers.takeFirst();
+    }
+    bool askOkCancel(const QString& text, const QString& title = kAppTitle) override
+    {
+        shown.append({text, title, Shown::OkCancel});
+        return !m_answers.isEmpty() && m_answers.takeFirst();
+    }
     void yield() override { ++yields; }
-    [[noreturn]] void exitProcess(int status) override;
+    [[noreturn]] void exitProcess(int status) override
+    {
+        ++exits;
+        throw ExitRequested{status};
+    }
 
     // Answers for the next questions, in order.
     void answer(std::initializer_list<bool> answers) { m_answers.append(answers); }
-    QStringList texts() const;
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Shown& s : shown)
+            out.append(s.text);
+        return out;
+    }
     void clear() { shown.clear(); }
 
     QList<Shown> shown;
@@ -44,7 +62,6 @@ public:
     int exits = 0;
 
 private:
-    bool nextAnswer();
     QList<bool> m_answers;
 };
 

@@ -9,23 +9,20 @@ namespace tarnwick::test {
 
 QString TestEnvironment::registryText(std::uint32_t versionNumber, std::uint32_t buildNumber, const QString& idcProgId)
 {
-    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
-                                  "\"Version Number\"=dword:%1\r\n"
-                                  "\"Build Number\"=dword:%2\r\n")
+    QString text = QString("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
+                           "\"Version Number\"=dword:%1\r\n\"Build Number\"=dword:%2\r\n")
                        .arg(versionNumber, 8, 16, QLatin1Char('0'))
                        .arg(buildNumber, 8, 16, QLatin1Char('0'));
     if (!idcProgId.isNull())
-        text += QStringLiteral("\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n"
-                               "\"IDCProgID\"=\"%1\"\r\n")
-                    .arg(idcProgId);
+        text += "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n\"IDCProgID\"=\"" + idcProgId +
+                "\"\r\n";
     return text;
 }
 
 TestEnvironment::TestEnvironment(const QString& registryFile)
+    : registry(RegFileRegistry::fromBytes(registryFile.toUtf8(), "test.reg"))
 {
-    this->registry = RegFileRegistry::fromBytes(registryFile.toUtf8(), QStringLiteral("test.reg"));
-    app = std::make_unique<AppContext>(ui, shell, *this->registry, ProgramInfo::inFolder(m_dir.path()), clock);
+    app = std::make_unique<AppContext>(ui, shell, *registry, ProgramInfo::inFolder(m_dir.path()), clock);
 }
 
 TestEnvironment::~TestEnvironment()
@@ -39,7 +36,7 @@ TestEnvironment::~TestEnvironment()
 demo::DemoDatabase& TestEnvironment::database()
 {
     if (!m_database) {
-        m_database = demo::DemoDatabase::createSqlite(path(QStringLiteral("OrvaneDb")));
+        m_database = demo::DemoDatabase::createSqlite(path("OrvaneDb"));
         app->strConnectionString = connectionString();
     }
     return *m_database;
@@ -47,7 +44,7 @@ demo::DemoDatabase& TestEnvironment::database()
 
 QString TestEnvironment::connectionString() const
 {
-    return demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("OrvaneDb"))));
+    return demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(path("OrvaneDb")));
 }
 
 } // namespace tarnwick::test

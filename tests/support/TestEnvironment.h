@@ -11,13 +11,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 namespace tarnwick::test {
 
-// Everything a core test needs, in a fresh temporary folder that serves as
-// the program folder: a recorder for the administrator's side, a fixed clock,
-// a registry, the program-wide context, and on request a product database.
+// Everything a core test needs, in a fresh temporary folder that serves as the program folder: a recorder for the
+// administrator's side, a fixed clock, a registry, the program-wide context, and on request a product database.
 class TestEnvironment
 {
 public:
@@ -31,8 +29,7 @@ public:
     QString folder() const { return m_dir.path(); }
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
-    // A product database (schema only) in the folder, created on first call;
-    // the context's connection string then reaches it through ODBC.
+    // A product database (schema only) in the folder, made on first call; the context's connection string reaches it.
     demo::DemoDatabase& database();
     QString connectionString() const;
 
