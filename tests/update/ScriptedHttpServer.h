@@ -6,10 +6,9 @@
 
 namespace tarnwick::test {
 
-// An HTTP server on 127.0.0.1 that answers each path from a script: a page
-// with a status, or silence (the connection is kept and never answered).
-// Unknown paths get a 404. It runs on the test's thread, so it answers while
-// the code under test waits in its own event loop.
+// An HTTP server on 127.0.0.1 that answers each path from a script: a page with a status, or silence (the
+// connection is kept and never answered); unknown paths get a 404. It runs on the test's thread, so it answers
+// while the code under test waits in its own event loop.
 class ScriptedHttpServer : public QObject
 {
 public:
@@ -25,7 +24,6 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                socket->setParent(this);
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket, head = QByteArray()]() mutable {
                     head += socket->readAll();
                     if (!head.contains("\r\n\r\n"))
@@ -51,8 +49,7 @@ private:
     QHash<QByteArray, Reply> m_script;
 };
 
-// A page laid out the way the home site publishes the version: the font
-// name also appears before the marker, which must not count.
+// A page laid out as the home site publishes it: the font name also comes before the marker, which must not count.
 inline QByteArray versionPage(const QByteArray& version)
 {
     return "<html><head><title>Tarnwick</title></head><body>\r\n"

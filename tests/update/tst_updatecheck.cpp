@@ -1,5 +1,5 @@
-// The update check against a server on 127.0.0.1: each page gives one of the
-// three messages, a newer version is offered and opened only on OK.
+// The update check against a server on 127.0.0.1: each page gives one of the three messages, a newer version is
+// offered and opened only on OK, and a version that cannot be widened is reported.
 #include "platform/ProgramInfo.h"
 #include "support/RecordingUserInterface.h"
 #include "update/ScriptedHttpServer.h"
@@ -20,7 +20,10 @@ const QString kUnable = "Unable to contact application home page to check for ve
 const QString kUpToDate = "You have the most up to date version of this tool installed";
 const QString kOffer = "An updated version of this tool is available on tools.test.example.  Click OK to open "
                        "the application home page now";
-constexpr int Unable = 0, UpToDate = 1, OfferTaken = 2, OfferDeclined = 3;
+const QString kPadFailed = "(error):5 (Invalid procedure call or argument) in procedure PadVersionString of Module "
+                           "modUpdateCheck";
+// BadVersion: unable, after PadVersionString has reported its failure.
+constexpr int Unable = 0, BadVersion = 1, UpToDate = 2, OfferTaken = 3, OfferDeclined = 4;
 constexpr int Silent = 0, Refused = -1; // besides the HTTP statuses
 
 struct Case
@@ -48,15 +51,19 @@ private Q_SLOTS:
         const auto row = [](const char* tag, const Case& c) { QTest::newRow(tag) << c; };
         row("newer revision", {versionPage("1.0.2"), "0001.0000.0002", OfferTaken});
         row("newer minor, Cancel", {versionPage("1.1.0"), "0001.0001.0000", OfferDeclined});
-        row("newer major", {versionPage("2.0.0"), "0002.0000.0000", OfferTaken});
         row("equal is up to date", {versionPage("1.0.1"), "0001.0000.0001", UpToDate});
         row("older", {versionPage("1.0.0"), "0001.0000.0000", UpToDate});
         row("1.0.10 against 1.0.9", {versionPage("1.0.10"), "0001.0000.0010", OfferTaken, 9});
         row("more digits and points follow", {versionPage("1.0.1.2"), "0001.0000.0001.0002", OfferTaken});
+        row("parts of every width", {versionPage("12.3.456"), "0012.0003.0456", OfferTaken});
+        row("five-digit part", {versionPage("1.23456.7"), "0001.23456.0007", OfferTaken});
+        row("leading zeros", {versionPage("0001.007.0"), "0001.0007.0000", OfferTaken});
+        row("version under 4 characters", {versionPage("1.0"), "", Unable});
+        row("version without a point", {versionPage("1234"), "", BadVersion});
         row("marker and font in other case", {versionPage("1.0.2").toUpper(), "0001.0000.0002", OfferTaken});
         row("no marker", {versionPage("1.0.2").replace("<b>Version</b>", "<b>Release</b>"), "", Unable});
         row("no font after the marker", {versionPage("1.0.2").replace("Helvetica\">1", "Arial\">1"), "", Unable});
-        // Without the font after the marker the scan starts at the page's 11th character.
+        // Without the font after the marker the scan starts at the page's 11th character; a newer major here.
         row("no font, digits at character 11",
             {"<!--------2.0.0--><b>Version</b><font face=\"Arial\">1.0.0", "0002.0000.0000", OfferTaken});
         row("no digits after the font", {versionPage("n/a"), "", Unable});
@@ -72,18 +79,16 @@ private Q_SLOTS:
     {
         QFETCH(Case, c);
         m_server.serve(kPath, {c.server, c.page, c.server == Silent});
-        QString url = m_server.url(kPath);
-        if (c.server == Refused) {
-            QTcpServer closed; // nobody listens on its port once it is gone
-            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-            url = QStringLiteral("http://127.0.0.1:%1/Tarnwick.htm").arg(closed.serverPort());
-        }
+        const QString url = c.server == Refused ? "http://127.0.0.1:1/" : m_server.url(kPath); // no one on port 1
         RecordingUserInterface ui;
         RecordingShell shell;
         const ProgramInfo program{"/opt/tarnwick", "tarnwick", 1, 0, c.revision};
         UpdateCheck check(ui, shell, program, HomePage{url, "tools.test.example", std::chrono::milliseconds(800)});
+        const QStringList reported = c.outcome == BadVersion ? QStringList{kPadFailed} : QStringList();
         QCOMPARE(check.GetHomePageVersion(url), c.published);
+        QCOMPARE(ui.texts(), reported);
 
+        ui.clear();
         ui.answer({c.outcome == OfferTaken});
         QElapsedTimer clock;
         clock.start();
@@ -91,43 +96,12 @@ private Q_SLOTS:
         // A silent server is given up at the time limit.
         QVERIFY2(clock.elapsed() < 5000 && (c.server != Silent || clock.elapsed() >= 700), "the time limit");
         const bool offered = c.outcome >= OfferTaken;
-        QCOMPARE(ui.texts(), QStringList{offered ? kOffer : c.outcome == UpToDate ? kUpToDate : kUnable});
-        QCOMPARE(ui.shown.first().kind, offered ? ui.shown.first().OkCancel : ui.shown.first().Message);
-        QCOMPARE(ui.shown.first().title, offered ? "Updated version is available" : "Tarnwick");
+        QCOMPARE(ui.texts(), reported + QStringList{offered ? kOffer : c.outcome == UpToDate ? kUpToDate : kUnable});
+        QCOMPARE(ui.shown.last().kind, offered ? ui.shown.last().OkCancel : ui.shown.last().Message);
+        QCOMPARE(ui.shown.last().title, offered ? "Updated version is available" : "Tarnwick");
         QCOMPARE(shell.documents, c.outcome == OfferTaken ? QStringList{url} : QStringList());
         if (c.server != Refused)
             QVERIFY2(m_server.requests.last().contains("\r\nUser-Agent: HTTP Generic\r\n"), m_server.requests.last());
-    }
-
-    void padVersionString_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("padded");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("1.0.1") << "1.0.1" << "0001.0000.0001" << false;
-        QTest::newRow("12.3.456") << "12.3.456" << "0012.0003.0456" << false;
-        QTest::newRow("five-digit part") << "1.23456.7" << "0001.23456.0007" << false;
-        QTest::newRow("leading zeros") << "007.0010.1" << "0007.0010.0001" << false;
-        QTest::newRow("already widened") << "0001.0000.0001" << "0001.0000.0001" << false;
-        QTest::newRow("two parts") << "10.20" << "0010.0020" << false;
-        QTest::newRow("shorter than 4") << "1.0" << "" << false;
-        QTest::newRow("empty") << "" << "" << false;
-        QTest::newRow("4 characters, no point") << "1234" << "" << true;
-        QTest::newRow("longer, no point") << "20240101" << "" << true;
-    }
-
-    void padVersionString()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, padded);
-        QFETCH(bool, fails);
-        RecordingUserInterface ui;
-        RecordingShell shell;
-        const ProgramInfo program{"/opt/tarnwick", "tarnwick", 1, 0, 1};
-        QCOMPARE(UpdateCheck(ui, shell, program).PadVersionString(text), padded);
-        QCOMPARE(ui.texts(), fails ? QStringList{"(error):5 (Invalid procedure call or argument) in procedure "
-                                                 "PadVersionString of Module modUpdateCheck"}
-                                   : QStringList());
     }
 };
 
