@@ -1,6 +1,5 @@
-// The registry as the program reads it: the .reg reader on the formats the
-// registry editor writes, ReadRegistryValue's buffers and defaults, and the
-// product version split from the registry's two numbers.
+// The registry as the program reads it: the .reg reader on the formats the registry editor writes,
+// ReadRegistryValue's buffers and defaults, and the product version split from the registry's two numbers.
 #include "install/OrvaneVersion.h"
 #include "install/RegistryAPI.h"
 #include "platform/RegFileRegistry.h"
@@ -15,9 +14,10 @@ namespace {
 // The product's key, looked up in another letter case and with a trailing separator.
 const QString kHeader = "Windows Registry Editor Version 5.00\r\n", kKey = "software\\KESTRANE\\";
 
-// Kind and whole content, so that two values compare as their texts do.
-QString describe(const RegistryValue& value)
+// Reads one value as ReadRegistryValue gives it: kind and whole content, so that two values compare as texts do.
+QString read(RegistryBackend& registry, const QString& name, int type = 1, const QString& key = kKey)
 {
+    const RegistryValue value = ReadRegistryValue(registry, kHkeyLocalMachine, key, name, std::int16_t(type));
     if (const auto* text = std::get_if<QString>(&value))
         return "text:" + *text;
     if (const auto* number = std::get_if<std::int32_t>(&value))
@@ -27,19 +27,10 @@ QString describe(const RegistryValue& value)
     return "default";
 }
 
-QString read(RegistryBackend& registry, const QString& name, int type = 1, const QString& key = kKey)
-{
-    return describe(ReadRegistryValue(registry, kHkeyLocalMachine, key, name, std::int16_t(type)));
-}
+// The start of a .reg file, up to the values under HKLM\SOFTWARE\Kestrane.
+const QString kKestrane = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n";
 
-// A .reg file with `lines` under HKLM\SOFTWARE\Kestrane.
-QByteArray kestrane(const QString& lines)
-{
-    return (kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n" + lines).toUtf8();
-}
-
-// As the registry editor writes it: CR LF, long hex lists wrapped with a
-// backslash and a two-blank indent.
+// As the registry editor writes it: CR LF, long hex lists wrapped with a backslash and a two-blank indent.
 const QString kExport = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
                         "\"Version Number\"=dword:0004000a\r\n\"Build Number\"=dword:FFFFFFFF\r\n"
                         "@=\"Default text\"\r\n\"Path\"=\"C:\\\\Program Files\\\\Kestrane \\\"Server\\\"\"\r\n"
@@ -57,17 +48,15 @@ class TestRegistry : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    // Reads `bytes` from a .reg file; a warning fails the test unless it is expected.
     std::unique_ptr<RegFileRegistry> load(const QByteArray& bytes, const QString& name = "t.reg")
     {
-        QFile file(m_dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-            file.close();
-        return RegFileRegistry::fromFile(file.fileName());
+        if (QFile file(m_dir.filePath(name)); file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        return RegFileRegistry::fromFile(m_dir.filePath(name));
     }
 
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(".*")); }
+    void init() { QTest::failOnWarning(QRegularExpression(".*")); } // a warning fails unless it is expected
 
     void readsEditorExports_data()
     {
@@ -100,26 +89,20 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("loads"); // 2: the values before and after line 4, the bad one; 1: before; 0: none
         const auto with = [](const char* line) {
-            return (kHeader + "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\n\"Before\"=\"1\"\r\n" + line +
-                    "\r\n\"After\"=\"2\"\r\n").toUtf8();
+            return (kKestrane + "\"Before\"=\"1\"\r\n" + line + "\r\n\"After\"=\"2\"\r\n").toUtf8();
         };
         QTest::newRow("dword too long") << with("\"N\"=dword:123456789") << 2;
-        QTest::newRow("dword not hex") << with("\"N\"=dword:0004000g") << 2;
         QTest::newRow("hex byte not hex") << with("\"N\"=hex:01,0g") << 2;
-        QTest::newRow("hex byte too long") << with("\"N\"=hex:010") << 2;
         QTest::newRow("bad hex type") << with("\"N\"=hex(zz):00") << 2;
         QTest::newRow("bad continuation") << with("\"N\"=hex:01,02,\\\r\n  zz") << 2;
         QTest::newRow("unterminated string") << with("\"N\"=\"abc") << 2;
-        QTest::newRow("text after string") << with("\"N\"=\"abc\" x") << 2;
         QTest::newRow("unknown data") << with("\"N\"=qword:1") << 2;
         QTest::newRow("no equals sign") << with("\"N\"") << 2;
         QTest::newRow("unquoted name") << with("N=\"abc\"") << 2;
         // Values under a refused key are not loaded, and not warned about again.
         QTest::newRow("key without bracket") << with("[HKEY_LOCAL_MACHINE\\Software") << 1;
         QTest::newRow("unknown root key") << with("[HKEY_NOWHERE\\Software\\Kestrane]") << 1;
-        // Not an export at all: nothing loads.
         QTest::newRow("NUL bytes") << QByteArray("M\0Z\0\0\0\xff\xfe\0\0", 10) << 0;
-        QTest::newRow("empty") << QByteArray() << 0;
         QTest::newRow("no header") << with("").mid(kHeader.size()) << 0;
         QTest::newRow("lone BOM") << QByteArray("\xFF\xFE") << 0;
     }
@@ -152,15 +135,11 @@ private Q_SLOTS:
         // The file the environment names, else the one beside the program.
         load("REGEDIT4\n[HKLM\\Software\\K]\n\"V\"=\"beside\"", "registry.reg");
         load("REGEDIT4\n[HKLM\\Software\\K]\n\"V\"=\"named\"", "named.reg");
-        const QByteArray saved = qgetenv("TARNWICK_REGISTRY");
         const auto platformRead = [&] { return read(*createPlatformRegistry(m_dir.path()), "V", 1, "Software\\K"); };
         qputenv("TARNWICK_REGISTRY", m_dir.filePath("named.reg").toLocal8Bit());
-        const QString fromVariable = platformRead();
-        qputenv("TARNWICK_REGISTRY", QByteArray());
-        const QString fromFolder = platformRead();
-        qputenv("TARNWICK_REGISTRY", saved);
-        QCOMPARE(fromVariable, "text:named");
-        QCOMPARE(fromFolder, "text:beside");
+        QCOMPARE(platformRead(), "text:named");
+        qputenv("TARNWICK_REGISTRY", QByteArray()); // as CTest runs every suite
+        QCOMPARE(platformRead(), "text:beside");
 #endif
     }
 
@@ -170,16 +149,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("expected");
         const QString fits(1023, 'x'), hex4096 = QString::fromLatin1(QByteArray(4096, 'Z').toHex(','));
-        QTest::newRow("string with terminator") << "\"V\"=\"abc\"" << 1 << "text:abc";
         QTest::newRow("no terminator: the last character is lost") << "\"V\"=hex(1):61,62,63" << 1 << "text:ab";
-        QTest::newRow("empty string") << "\"V\"=\"\"" << 1 << "text:";
         QTest::newRow("string filling the buffer") << "\"V\"=\"" + fits + '"' << 1 << "text:" + fits;
         QTest::newRow("string over 1024 bytes") << "\"V\"=\"" + fits + "x\"" << 1 << "default";
-        QTest::newRow("binary") << "\"V\"=hex:00,01,ff" << 3 << "bytes:0001ff";
         QTest::newRow("binary of 4096 bytes") << "\"V\"=hex:" + hex4096 << 3 << "bytes:" + QString(hex4096).remove(',');
         QTest::newRow("binary over 4096 bytes") << "\"V\"=hex:" + hex4096 + ",00" << 3 << "default";
-        QTest::newRow("dword all ones") << "\"V\"=dword:ffffffff" << 4 << "number:-1";
-        QTest::newRow("number read from a long string") << "\"V\"=\"4.0(3.100)\"" << 4 << "default";
         QTest::newRow("type code 2") << "\"V\"=\"abc\"" << 2 << "default";
         QTest::newRow("value missing") << "\"W\"=\"abc\"" << 1 << "default";
     }
@@ -189,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(int, type);
         QFETCH(QString, expected);
-        auto registry = load(kestrane(line + "\r\n"));
+        auto registry = load((kKestrane + line + "\r\n").toUtf8());
         // A missing key gives the default and closes nothing; an opened key is closed, whatever the outcome.
         QCOMPARE(read(*registry, "V", type, "Software\\Other\\"), "default");
         QCOMPARE(registry->closeCalls(), 0);
@@ -209,15 +183,12 @@ private Q_SLOTS:
         QTest::newRow("equal counts") << numbers("00040000", "00030064") << "4.0(3.100)" << true;
         QTest::newRow("one revision short") << numbers("00040000", "00030063") << "4.0(3.99)" << false;
         QTest::newRow("the build decides") << numbers("00040000", "000201f4") << "4.0(2.500)" << false;
-        QTest::newRow("newer minor") << numbers("00040001", "00000000") << "4.1(0.0)" << true;
-        QTest::newRow("the major decides") << numbers("00050000", "00000000") << "5.0(0.0)" << true;
         QTest::newRow("older major") << numbers("00030009", "000903e7") << "3.9(9.999)" << false;
         QTest::newRow("minor with a letter reads 0") << numbers("0004000A", "00000000") << "4.0(0.0)" << false;
-        QTest::newRow("minor digits read as decimal") << numbers("00040010", "00000000") << "4.10(0.0)" << true;
-        QTest::newRow("revision read as hex") << numbers("00050000", "0003000a") << "5.0(3.10)" << true;
+        QTest::newRow("minor digits as decimal; it decides") << numbers("00040010", "00000000") << "4.10(0.0)" << true;
+        QTest::newRow("revision as hex; major decides") << numbers("00050000", "0003000a") << "5.0(3.10)" << true;
         QTest::newRow("revision FFFF is -1") << numbers("00040000", "0003ffff") << "4.0(3.-1)" << false;
         QTest::newRow("both values missing") << "" << "0.0(0.0)" << false;
-        QTest::newRow("build missing") << "\"Version Number\"=dword:00040000\r\n" << "4.0(0.0)" << false;
         QTest::newRow("values of another type")
             << "\"Version Number\"=\"4.0.3.100\"\r\n\"Build Number\"=hex:64,00,03,00,00\r\n" << "0.0(0.0)" << false;
     }
@@ -228,7 +199,7 @@ private Q_SLOTS:
         QFETCH(QString, version);
         QFETCH(bool, atLeast4_0_3_100);
         test::RecordingUserInterface ui;
-        const VersionInfo v = tarnwick::getVersion(*load(kestrane(lines)), ui);
+        const VersionInfo v = tarnwick::getVersion(*load((kKestrane + lines).toUtf8()), ui);
         QCOMPARE(v.VersionString, version);
         QCOMPARE(bIsVersionGreaterThanOrEqualTo(v, 4, 0, 3, 100), atLeast4_0_3_100);
         QVERIFY(ui.shown.isEmpty());
