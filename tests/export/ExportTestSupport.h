@@ -1,70 +1,134 @@
 #pragma once
 
-#include "DemoDatabase.h"
 #include "export/ExportRun.h"
 #include "select/SelectionGrid.h"
+#include "support/PostgresDatabase.h"
 #include "support/TestEnvironment.h"
+
+#include <QProcess>
+#include <QRegularExpression>
 
 namespace tarnwick::test {
 
-// A recorder whose next yield runs code: clicks that arrive while a run yields.
-struct ClickingUserInterface : RecordingUserInterface
-{
-    void yield() override
-    {
-        if (const auto click = std::exchange(onYield, nullptr))
-            click();
-    }
-    std::function<void()> onYield;
-};
+using namespace Qt::StringLiterals;
 
-struct RecordingProgress : ExportProgress
+// Both kinds of member, one of an unknown type, unknown, missing and padded extensions, quotes in ids, and names
+// with commas, quotes, CR LF and non-ASCII letters. Owners: "S-OWNER" (lists "team", "empty"), "S-NOLISTS".
+inline void buildWalkFixture(demo::DemoDatabase& db)
 {
+    db.beginBatch();
+    db.addCos("C1", "Default");
+    db.addSubscriber({"S-OWNER", "jsmith", {}, {}, "Smith, John", "1001", "H-S-OWNER", "C1", 1});
+    db.addSubscriber({"S-NOLISTS", "nolists", {}, {}, "Nobody \"Nolists\"", "1002", "H-S-NOLISTS", "C1", 1});
+    db.addSubscriber({"S-'ANNA", "amuller", {}, {}, "Anna Müller", "  2002  ", "H-S-'ANNA", "C1", 1});
+    db.addSubscriber({"S-NOEXT", "noext", {}, {}, "No Ext", std::nullopt, "H-S-NOEXT", "C1", 1});
+    db.addPublicList("P-'ALL", "allstaff", "All Staff", " 300 ");
+    db.addPrivateList("L-'TEAM", "S-OWNER", "team", "Team, core", "11");
+    db.addPrivateList("L-EMPTY", "S-OWNER", "empty", std::nullopt, std::nullopt);
+    db.addMember("L-'TEAM", 1, "S-'ANNA", "amuller", "Anna Müller");
+    db.addMember("L-'TEAM", 2, "P-'ALL", "allstaff", "All \"Staff\"");
+    db.addMember("L-'TEAM", 3, "S-'ANNA", "weird", "Weird");
+    db.addMember("L-'TEAM", 1, "S-GHOST", "ghost", "Ghost\r\nLine");
+    db.addMember("L-'TEAM", 1, "S-NOEXT", "noext", "No Ext");
+    db.addMember("L-'TEAM", 2, "P-GHOST", "o'brien,list", std::nullopt);
+    db.commitBatch();
+}
+
+// The output for both owners, header first; the walk's log lines for "S-OWNER" and for "S-NOLISTS".
+inline QStringList fixtureCsvLines()
+{
+    const QString owner = "jsmith,\"Smith, John\",1001,\"Team, core\",11,";
+    return {MembershipCsv::kHeader,
+            owner + "SUBSCRIBER,amuller,Anna Müller,2002",
+            owner + "PUBLIC LIST,allstaff,\"All \"\"Staff\"\"\", 300 ",
+            owner + "SUBSCRIBER,ghost,\"Ghost\r\nLine\",",
+            owner + "SUBSCRIBER,noext,No Ext,",
+            owner + "PUBLIC LIST,\"o'brien,list\",,"};
+}
+inline const QStringList kOwnerLog{"        Processing private list=team", "        Processing private list=empty",
+                                   "            No members found for this private list"};
+inline const QString kNoListsLine = "    No private lists configured for this subscriber";
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QByteArray crlfFile(const QStringList& lines)
+{
+    return lines.isEmpty() ? QByteArray() : (lines.join("\r\n") + "\r\n").toUtf8();
+}
+
+// An export over that fixture (in PostgreSQL, read as a role that may only SELECT, with EXPORT_ON_POSTGRES), with
+// an empty grid, the run's progress, and a recorder whose next yield runs onYield: clicks made during a run.
+struct ExportFixture : ExportProgress, RecordingUserInterface
+{
+    static void idle() {}
+    void yield() override { std::exchange(onYield, idle)(); }
     void setRange(int min, int max) override { values << min << max; }
     void setValue(int value) override { values.append(value); }
     void setCaption(const QString& caption) override { captions.append(caption); }
+    ExportFixture()
+    {
+        app.strConnectionString = env.connectionString();
+#ifdef EXPORT_ON_POSTGRES
+        db = &pg.database();
+        app.strConnectionString = pg.connectionString();
+#endif
+        buildWalkFixture(*db);
+    }
+    // The lines after the log's header, failure lines without the driver's words: "(error) N in procedure X".
+    QStringList log() const
+    {
+        const QStringList lines = QString::fromUtf8(readFile(app.log.strLogFileName())).split("\r\n");
+        const qsizetype start = lines.indexOf(QRegularExpression("Starting process at:.*"));
+        return lines.mid(start + 2, lines.size() - start - 3)
+            .replaceInStrings(QRegularExpression("(?s)^(\\(error\\) \\S+) \\(.*\\)( in procedure )"), "\\1\\2");
+    }
+    // A grid row as the selection page fills one.
+    void addRow(const QString& objectId, const QString& alias, const QString& name, const QString& extension,
+                bool ticked = true)
+    {
+        grid.AddItem(QString::number(grid.Rows()));
+        const int row = grid.Rows() - 1;
+        grid.setCellChecked(row, SelectionGrid::Selected, ticked);
+        grid.setTextMatrix(row, SelectionGrid::ObjectID, objectId);
+        grid.setTextMatrix(row, SelectionGrid::Alias, alias);
+        grid.setTextMatrix(row, SelectionGrid::DisplayName, name);
+        grid.setTextMatrix(row, SelectionGrid::Extension, extension);
+    }
+
+#ifdef EXPORT_ON_POSTGRES
+    PostgresDatabase pg;
+#endif
+    TestEnvironment env;
+    demo::DemoDatabase* db = &env.database();
+    std::function<void()> onYield = idle;
+    AppContext app{*this, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock};
+    SelectionGrid grid;
     QList<int> values; // the two bounds of setRange, then every setValue
     QStringList captions;
+    ExportRun run{app, grid, *this};
 };
 
-// Both kinds of member, one of an unknown type, unknown, missing and padded
-// extensions, quotes in ids, and names with commas, quotes, CR LF and non-ASCII
-// letters. Owners: "S-OWNER" (lists "team" and the empty "empty"), "S-NOLISTS".
-void buildWalkFixture(demo::DemoDatabase& db);
-QStringList fixtureCsvLines();      // the output for both owners, header first
-extern const QStringList kOwnerLog; // the walk's log lines for "S-OWNER"
-extern const QString kNoListsLine;
-
-QByteArray readFile(const QString& path);
-QByteArray crlfFile(const QStringList& lines);
-QStringList logBody(const QString& logPath); // the lines after the log's header
-
-// An export over that fixture, with an empty grid and a recorder that can click.
-struct ExportFixture
+// Runs a copy of tarnwick-export in `folder` (its logs go there, and the fixed connection string finds
+// "OrvaneDb" there), with that registry: the exit status, and stdout then stderr.
+inline std::pair<int, QString> runExportBinary(const QString& folder, const QStringList& arguments,
+                                               const QString& registryText = TestEnvironment::registryText())
 {
-    ExportFixture();
-    QStringList log() const { return logBody(app.log.strLogFileName()); }
-    // A grid row as the selection page fills one.
-    void addRow(const QString& objectId, const QString& alias, const QString& name,
-                const QString& extension, bool ticked = true);
-    void addOwners(); // "S-OWNER" and "S-NOLISTS"
-    TestEnvironment env;
-    ClickingUserInterface ui;
-    AppContext app{ui, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock};
-    SelectionGrid grid;
-    RecordingProgress progress;
-    ExportRun run{app, grid, progress};
-};
-
-// Runs a copy of tarnwick-export in `folder` (its logs go there, and the fixed
-// connection string finds "OrvaneDb" there), with that registry.
-struct CommandResult
-{
-    int exitCode = -1;
-    QString output; // stdout, then stderr
-    QString logPath;
-};
-CommandResult runExportBinary(const QString& folder, const QStringList& arguments,
-                              const QString& registryText = TestEnvironment::registryText());
+    const QDir dir(folder);
+    QFile::copy(TARNWICK_BINARY_DIR "/bin/tarnwick-export", dir.filePath("tarnwick-export"));
+    QFile registry(dir.filePath("registry.reg"));
+    if (!registry.open(QIODevice::WriteOnly) || registry.write(registryText.toUtf8()) < 0 || !registry.flush())
+        return {-1, {}};
+    QProcess process;
+    process.setEnvironment(QProcess::systemEnvironment() << "TARNWICK_REGISTRY=" + registry.fileName());
+    process.setWorkingDirectory(folder);
+    process.start(dir.filePath("tarnwick-export"), arguments);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, {}};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
 
 } // namespace tarnwick::test
