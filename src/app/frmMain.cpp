@@ -42,11 +42,7 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     description->setGeometry(twipsRect(150, 1080, 10965, 1425));
 
-    const layout::WizardButtons buttons = layout::addWizardButtons(client, 6900, 60, QStringLiteral("Help"));
-    QPushButton* help = buttons.help;
-    QPushButton* previous = buttons.previous;
-    QPushButton* next = buttons.next;
-    QPushButton* exit = buttons.exit;
+    const auto [help, previous, next, exit] = layout::addWizardButtons(client, 6900, 60, QStringLiteral("Help"));
     previous->setEnabled(false);  // the first page has nowhere to go back to
     setTabOrder(exit, help);
     setTabOrder(help, previous);

@@ -86,11 +86,7 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_progressBar->setValue(0);
     m_progressBar->setGeometry(twipsRect(180, 900, 10740, 375));
 
-    const layout::WizardButtons buttons = layout::addWizardButtons(this, 7215, 60, QStringLiteral("Help"));
-    QPushButton* help = buttons.help;
-    QPushButton* previous = buttons.previous;
-    QPushButton* next = buttons.next;
-    QPushButton* exit = buttons.exit;
+    const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7215, 60, QStringLiteral("Help"));
     next->setEnabled(false); // the last page
 
     connect(browse, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowse_Click);

@@ -127,11 +127,7 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_txtUsersInGrid->setReadOnly(true);
     m_txtUsersInGrid->setText(QStringLiteral("0"));
 
-    const layout::WizardButtons buttons = layout::addWizardButtons(this, 7080, 120, QStringLiteral("&Help"));
-    QPushButton* help = buttons.help;
-    QPushButton* previous = buttons.previous;
-    QPushButton* next = buttons.next;
-    QPushButton* exit = buttons.exit;
+    const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7080, 120, QStringLiteral("&Help"));
 
     connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
     connect(m_cmdBrowseForCSV, &QPushButton::clicked, this,
