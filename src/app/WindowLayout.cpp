@@ -33,6 +33,17 @@ QLabel* addHeading(QWidget* parent, const QString& text)
     return heading;
 }
 
+QLabel* addTextBlock(QWidget* parent, const char* name, const QString& text, QRect geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(pageFont(8.25));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(geometry);
+    return label;
+}
+
 WizardButtons addWizardButtons(QWidget* parent, int topTwips, int helpLeftTwips, const QString& helpCaption)
 {
     WizardButtons row{};

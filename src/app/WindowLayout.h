@@ -25,6 +25,8 @@ QFont pageFont(double points, bool bold = false);
 QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect geometry);
 // The page heading "Label1": 24 point bold across the top.
 QLabel* addHeading(QWidget* parent, const QString& text);
+// A page's explanatory text: 8.25 point, wrapped, from the top left of its box.
+QLabel* addTextBlock(QWidget* parent, const char* name, const QString& text, QRect geometry);
 
 // The row of Help, Previous, Next and Exit along the bottom of every page.
 struct WizardButtons

@@ -35,12 +35,7 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
 
     layout::addHeading(client, QStringLiteral("Tarnwick"));
 
-    auto* description = new QLabel(kDescription, client);
-    description->setObjectName(QStringLiteral("lblMain"));
-    description->setFont(layout::pageFont(8.25));
-    description->setWordWrap(true);
-    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    description->setGeometry(twipsRect(150, 1080, 10965, 1425));
+    layout::addTextBlock(client, "lblMain", kDescription, twipsRect(150, 1080, 10965, 1425));
 
     const auto [help, previous, next, exit] = layout::addWizardButtons(client, 6900, 60, QStringLiteral("Help"));
     previous->setEnabled(false);  // the first page has nowhere to go back to

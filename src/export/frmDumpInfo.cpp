@@ -49,12 +49,7 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
 
     layout::addHeading(this, kHeading);
 
-    auto* instructions = new QLabel(kInstructions, this);
-    instructions->setObjectName(QStringLiteral("Label2"));
-    instructions->setFont(layout::pageFont(8.25));
-    instructions->setWordWrap(true);
-    instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    instructions->setGeometry(twipsRect(150, 840, 10965, 615));
+    layout::addTextBlock(this, "Label2", kInstructions, twipsRect(150, 840, 10965, 615));
 
     auto* pathFrame = new QGroupBox(QStringLiteral("Write membership data to:"), this);
     pathFrame->setObjectName(QStringLiteral("framePath"));
