@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "app/StepRunner.h"
 #include "export/ExportRun.h"
+#include "platform/Interruption.h"
 #include "select/SelectionGrid.h"
 
 #include <QCommandLineParser>
@@ -65,6 +66,9 @@ QString exportCommandUsage()
         "                         (TEXT: one or more sub strings separated by ';')\n"
         "\n"
         "  -o, --output FILE      the CSV file to write; an existing file is replaced\n"
+        "                         only once the new one is whole\n"
+        "  --encoding=utf-8       write FILE as UTF-8 with a byte-order mark instead of\n"
+        "                         the system's code page (--encoding=code-page)\n"
         "  -h, --help             this text\n"
         "\n"
         "Progress goes to stderr: a live bar on a terminal, one line per subscriber\n"
@@ -73,9 +77,11 @@ QString exportCommandUsage()
         "\n"
         "Exit status:\n"
         "  0  the export completed and the log counted no errors\n"
-        "  1  the export ran, but the log counted errors (see the log)\n"
+        "  1  the export ran, but the log counted errors (see the log), or no whole\n"
+        "     log could be written\n"
         "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
-        "     chosen; nothing was exported\n");
+        "     chosen; nothing was exported\n"
+        "  130, 143  interrupted (SIGINT, SIGTERM); FILE was left as it was\n");
 }
 
 ExportCommandOptions parseExportArguments(const QStringList& arguments)
@@ -85,8 +91,10 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
+    const QCommandLineOption encoding(QStringLiteral("encoding"), QString(), QStringLiteral("name"));
     parser.addOption(help);
     parser.addOption(output);
+    parser.addOption(encoding);
     for (const ModeOption& mode : kModeOptions) {
         const QString name = QString::fromLatin1(mode.name);
         parser.addOption(mode.mode == SelectionMode::AllSubscribers
@@ -146,6 +154,11 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     else if (!parser.isSet(output))
         options.error = QStringLiteral("Name the output file with --output FILE");
     options.output = parser.value(output);
+    const QString encodingName = parser.value(encoding).toLower();
+    options.utf8 = encodingName == QStringLiteral("utf-8") || encodingName == QStringLiteral("utf8");
+    if (parser.isSet(encoding) && !options.utf8 && encodingName != QStringLiteral("code-page") &&
+        options.error.isEmpty())
+        options.error = QStringLiteral("--encoding takes utf-8 or code-page");
     return options;
 }
 
@@ -183,9 +196,21 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
     }
 
     ExportRun run(app, grid, progress);
-    if (run.run(options.output) != ExportRun::Result::Completed)
+    run.setEncoding(options.utf8 ? TextFileWriter::Encoding::Utf8WithBom : TextFileWriter::Encoding::CodePage);
+    // From here a signal ends the run in order instead of killing it.
+    const InterruptionCatcher interruptions;
+    run.setInterruptionCheck([] { return InterruptionCatcher::caught() != 0; });
+    switch (run.run(options.output)) {
+    case ExportRun::Result::Completed:
+        break;
+    case ExportRun::Result::Interrupted:
+        app.services.ShowMessage(ExportRun::interruptedLine(run.rowsDone(), run.rowsTotal(), options.output).mid(8));
+        return InterruptionCatcher::exitStatus();
+    default:
         return ExitStatus::NotRun;
-    return app.log.intErrorCount() > 0 ? ExitStatus::LoggedErrors : ExitStatus::Success;
+    }
+    const bool wholeLog = app.log.logWritten() && !app.log.logFailure();
+    return app.log.intErrorCount() > 0 || !wholeLog ? ExitStatus::LoggedErrors : ExitStatus::Success;
 }
 
 } // namespace tarnwick

@@ -58,10 +58,15 @@ int main(int argc, char** argv)
     tarnwick::AppContext app(ui, shell, *registry, program, clock);
     tarnwick::ConsoleProgress progress(console);
 
+    // First where the log goes: beside the program, or the per-user folder.
+    console.line(QStringLiteral("Log folder: ") + app.log.logFolder());
     const int status = tarnwick::runExportCommand(app, options, progress, progress);
     app.log.CloseLogFile();
-    if (!app.log.strLogFileName().isEmpty())
+    // The last line names the log only when there is one.
+    if (app.log.logWritten())
         console.line(QStringLiteral("Log: ") + app.log.strLogFileName());
+    else if (!app.log.strLogFileName().isEmpty())
+        console.line(QStringLiteral("No log file was written."));
     tarnwick::closeDatabaseConnections();
     return status;
 }

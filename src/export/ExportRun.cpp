@@ -6,7 +6,7 @@
 #include "platform/Shell.h"
 #include "select/SelectionGrid.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
 namespace tarnwick {
@@ -25,16 +25,15 @@ QString withSignBlank(int number)
     return QLatin1Char(' ') + QString::number(number);
 }
 
-// The old output goes without a question, also when it is read-only.
-void removeExistingFile(const QString& path)
+// The same file, as the file system compares names.
+bool samePath(const QString& a, const QString& b)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() && !info.isSymLink())
-        return;
-    QFile file(path);
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    if (!file.remove())
-        throw Failure(ErrorNumber::PermissionDenied, file.errorString());
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()).compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), cs) == 0;
 }
 
 // Clears the running mark however the run ends.
@@ -54,9 +53,25 @@ private:
 
 QString ExportRun::completionMessage(int errors, int warnings)
 {
-    return QStringLiteral("Export complete - ") + withSignBlank(errors) +
-           QStringLiteral(" errors and ") + withSignBlank(warnings) +
-           QStringLiteral(" warnings encountered.  View log file now?");
+    return completionWithoutLog(errors, warnings) + QStringLiteral("  View log file now?");
+}
+
+QString ExportRun::completionWithoutLog(int errors, int warnings)
+{
+    return QStringLiteral("Export complete - ") + withSignBlank(errors) + QStringLiteral(" errors and ") +
+           withSignBlank(warnings) + QStringLiteral(" warnings encountered.");
+}
+
+QString ExportRun::outputIsLogMessage(const QString& path)
+{
+    return QStringLiteral("The output file cannot be this run's own log file: ") + path +
+           QStringLiteral("\nChoose another file; nothing was written.");
+}
+
+QString ExportRun::interruptedLine(int done, int total, const QString& path)
+{
+    return QStringLiteral("(error) Export interrupted after ") + QString::number(done) + QStringLiteral(" of ") +
+           QString::number(total) + QStringLiteral(" subscribers; ") + path + QStringLiteral(" was not replaced");
 }
 
 ExportRun::ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress)
@@ -74,30 +89,60 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
         return Result::NoPath;
     }
     const RunningMark mark(m_running);
+    m_interruptRequested = m_interrupted = false;
+    m_rowsDone = 0;
+    m_rowsTotal = m_grid.Rows() - 1;
 
     const auto report = [this](const Failure& f) {
         m_app.services.ShowMessage(QStringLiteral("Error in cmdDumpData_Click:") + f.description());
     };
     StepRunner steps(report);
-    steps.run([&] { m_app.log.OpenLogFile(m_app.log.GenerateNewLogFileName(), false); });
-    steps.run([&] { removeExistingFile(txtSavePath); });
+    const QString logPath = m_app.log.GenerateNewLogFileName();
+    // Refused before anything is opened: the output would take the log's place.
+    if (samePath(txtSavePath, logPath)) {
+        m_app.ui.showMessage(outputIsLogMessage(txtSavePath), kAppTitle);
+        return Result::OutputIsLog;
+    }
+    steps.run([&] { m_app.log.OpenLogFile(logPath, false); });
 
-    // An output file that cannot be made is told once and logged, so the
-    // summary counts it; a walk would only fail again on every row.
-    StepRunner creating([&](const Failure& f) {
+    // The new file is written beside the target and takes its place only
+    // when whole. A failure to make, write or close it is told once, logged
+    // and counted; a walk would only fail again on every row.
+    StepRunner output([&](const Failure& f) {
         report(f);
         m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("cmdDumpData_Click"), kForm));
     });
-    if (creating.run([&] { m_tsCSVFile.open(txtSavePath); })) {
-        steps.run([&] { m_tsCSVFile.writeLine(MembershipCsv::kHeader); });
+    const bool opened = output.run([&] { m_tsCSVFile.open(txtSavePath, TextFileWriter::Mode::Replace, m_encoding); });
+    if (opened && output.run([&] { m_tsCSVFile.writeLine(MembershipCsv::kHeader); }))
         ExportData();
+    const bool written = opened && !m_interrupted && !m_tsCSVFile.failure();
+    m_tsCSVFile.discard(); // whatever is still open was not finished: the target stays as it was
+
+    if (m_interrupted) {
+        m_app.log.WriteToLog(interruptedLine(m_rowsDone, m_rowsTotal, txtSavePath));
+        m_app.log.CloseLogFile();
+        return Result::Interrupted;
     }
     m_app.log.CloseLogFile();
 
-    if (m_app.ui.askYesNo(completionMessage(m_app.log.intErrorCount(), m_app.log.intWarningCount()),
-                          QStringLiteral("Export Complete")))
+    // A log that is not there, or not whole, is said so and never offered as one.
+    const int errors = m_app.log.intErrorCount(), warnings = m_app.log.intWarningCount();
+    if (const std::optional<Failure>& failure = m_app.log.logFailure()) {
+        const QString cause = QString::number(failure->number()) + QStringLiteral(" (") + failure->description() +
+                              QLatin1Char(')');
+        m_app.ui.showMessage(m_app.log.logWritten()
+                                 ? QStringLiteral("The log file is incomplete: ") + cause + QStringLiteral(": ") +
+                                       m_app.log.strLogFileName()
+                                 : QStringLiteral("No log file could be written: ") + cause + QStringLiteral(" in ") +
+                                       QFileInfo(m_app.log.strLogFileName()).path(),
+                             kAppTitle);
+    }
+    if (!m_app.log.logWritten())
+        m_app.ui.showMessage(completionWithoutLog(errors, warnings), QStringLiteral("Export Complete"));
+    else if (m_app.ui.askYesNo(completionMessage(errors, warnings), QStringLiteral("Export Complete")))
         m_app.shell.openInTextEditor(m_app.log.strLogFileName());
-    if (m_app.ui.askYesNo(kViewCsvQuestion, kAppTitle))
+    // Only a file this run wrote is offered.
+    if (written && m_app.ui.askYesNo(kViewCsvQuestion, kAppTitle))
         m_app.shell.openInTextEditor(txtSavePath);
     return Result::Completed;
 }
@@ -105,8 +150,7 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
 void ExportRun::ExportData()
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(QStringLiteral("Error in ExportData on frmDumpInfo:") +
-                             f.description());
+        m_app.log.WriteToLog(QStringLiteral("Error in ExportData on frmDumpInfo:") + f.description());
     });
     const int last = m_grid.Rows() - 1;
     m_progress.setRange(0, last);
@@ -120,17 +164,32 @@ void ExportRun::ExportData()
     for (int i = 1; i <= last; ++i) {
         m_progress.setValue(i);
         const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") +
-                                QString::number(last) + QStringLiteral("] ") +
-                                m_grid.TextMatrix(i, displayName);
+                                QString::number(last) + QStringLiteral("] ") + m_grid.TextMatrix(i, displayName);
         m_progress.setCaption(caption);
         m_app.log.WriteToLog(caption);
         m_app.ui.yield();
+        if (m_interruptRequested || (m_interruptionCheck && m_interruptionCheck())) {
+            m_interrupted = true;
+            return;
+        }
         if (m_grid.CellChecked(i, selected) == SelectionGrid::kChecked)
-            m_walk.ProcessPrivateDLMembers(
-                m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
-                m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
+            m_walk.ProcessPrivateDLMembers(m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
+                                           m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
+        // Writing has stopped: the rest of the walk would go nowhere.
+        if (m_tsCSVFile.failure())
+            return;
+        m_rowsDone = i;
     }
-    steps.run([&] { m_tsCSVFile.close(); });
+    // Closing puts the new file in the target's place; a failure there is
+    // an output failure like any other: told, logged and counted.
+    StepRunner closing([this](const Failure& f) {
+        m_app.services.ShowMessage(QStringLiteral("Error in ExportData on frmDumpInfo:") + f.description());
+        m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ExportData"), kForm));
+    });
+    if (m_tsCSVFile.isOpen())
+        closing.run([&] { m_tsCSVFile.close(); });
+    else
+        steps.run([&] { m_tsCSVFile.close(); });
 }
 
 } // namespace tarnwick

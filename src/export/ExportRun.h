@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tarnwick {
 
 struct AppContext;
@@ -35,18 +37,34 @@ public:
         Completed,      // the summary has been shown, whatever failed on the way
         NoPath,         // refused: the path is too short to be one
         AlreadyRunning, // refused: a run is going on (a click during its yields)
+        OutputIsLog,    // refused: the path is this run's own log
+        Interrupted,    // stopped part way: the output file was left as it was
     };
     // "&Export Data" with the path as typed.
     Result run(const QString& txtSavePath);
-    // Walks the grid rows into the open output file, then closes it.
+    // Walks the grid rows into the open output file, then closes it, which
+    // puts the new file in the target's place.
     void ExportData();
 
     bool isRunning() const { return m_running; }
+    // Ends a run at its next row, as Exit during a run does: the new file
+    // is dropped, and the log says how far the run came.
+    void interrupt() { m_interruptRequested = true; }
+    // Asked at every row as well (the command's signals).
+    void setInterruptionCheck(std::function<bool()> check) { m_interruptionCheck = std::move(check); }
+    void setEncoding(TextFileWriter::Encoding encoding) { m_encoding = encoding; }
+    // Rows walked to their end, of how many, in the last run.
+    int rowsDone() const { return m_rowsDone; }
+    int rowsTotal() const { return m_rowsTotal; }
 
     static const QString kNoPathMessage;
     static const QString kViewCsvQuestion;
     // "Export complete - " with both counts and the offer to view the log.
     static QString completionMessage(int errors, int warnings);
+    // The same without the offer, when no log could be written.
+    static QString completionWithoutLog(int errors, int warnings);
+    static QString outputIsLogMessage(const QString& path);
+    static QString interruptedLine(int done, int total, const QString& path);
 
 private:
     AppContext& m_app;
@@ -54,7 +72,13 @@ private:
     ExportProgress& m_progress;
     TextFileWriter m_tsCSVFile;
     PrivateListWalk m_walk;
+    TextFileWriter::Encoding m_encoding = TextFileWriter::Encoding::CodePage;
+    std::function<bool()> m_interruptionCheck;
+    bool m_interruptRequested = false;
+    bool m_interrupted = false;
     bool m_running = false;
+    int m_rowsDone = 0;
+    int m_rowsTotal = 0;
 };
 
 } // namespace tarnwick

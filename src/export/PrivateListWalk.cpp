@@ -163,11 +163,24 @@ void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& memb
 
 void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
 {
+    // The writer fails once, on its first failed write, and drops every line
+    // after it: told once, logged once and counted; the run then stops.
     StepRunner steps([this](const Failure& f) {
         m_app.services.ShowMessage(QStringLiteral("Error in WriteSubInfoToFile on frmDumpInfo:") +
                                    f.description());
+        if (m_tsCSVFile.failure())
+            m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("WriteSubInfoToFile"), kForm));
     });
-    steps.run([&] { m_tsCSVFile.writeLine(MembershipCsv::line(row)); });
+    steps.run([&] {
+        m_tsCSVFile.writeLine(MembershipCsv::line(row));
+        if (m_tsCSVFile.lastLineLost())
+            m_app.log.WriteToLog(
+                QStringLiteral("            (warning) Written with '?' for characters the code page cannot hold: "
+                               "owner=") +
+                row.ownerAlias + QStringLiteral(", private list=") + row.listName +
+                QStringLiteral(", member=") + row.memberDisplayName + QStringLiteral(" (alias ") +
+                row.memberAlias + QLatin1Char(')'));
+    });
 }
 
 QString PrivateListWalk::GetSubscriberExtension(const QString& objectId)

@@ -81,6 +81,12 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     m_progressBar->setValue(0);
     m_progressBar->setGeometry(twipsRect(180, 900, 10740, 375));
 
+    // Where this run's log will go: beside the program, or the per-user folder.
+    auto* logFolder = new QLabel(QStringLiteral("Log folder: ") + m_app.log.logFolder(), this);
+    logFolder->setObjectName(QStringLiteral("lblLogFolder"));
+    logFolder->setTextFormat(Qt::PlainText);
+    logFolder->setGeometry(twipsRect(150, 5340, 11100, 300));
+
     const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7215, 60, QStringLiteral("Help"));
     next->setEnabled(false); // the last page
 
@@ -90,7 +96,7 @@ frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
     connect(m_txtSavePath, &QLineEdit::returnPressed, this, &frmDumpInfo::cmdDumpData_Click);
     connect(previous, &QPushButton::clicked, this, &frmDumpInfo::cmdPrevious_Click);
     connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
-    connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
+    connect(exit, &QPushButton::clicked, this, &frmDumpInfo::cmdExit_Click);
 }
 
 frmDumpInfo::~frmDumpInfo() = default;
@@ -107,6 +113,20 @@ void frmDumpInfo::cmdBrowse_Click()
 void frmDumpInfo::cmdDumpData_Click()
 {
     m_run.run(m_txtSavePath->text());
+    if (m_exitAfterRun)
+        m_app.services.ExitApplication();
+}
+
+void frmDumpInfo::cmdExit_Click()
+{
+    // During a run the program ends once the run has dropped its unfinished
+    // file and logged how far it came; the run returns to the click above.
+    if (m_run.isRunning()) {
+        m_exitAfterRun = true;
+        m_run.interrupt();
+        return;
+    }
+    m_app.services.ExitApplication();
 }
 
 void frmDumpInfo::cmdPrevious_Click()
@@ -120,7 +140,7 @@ void frmDumpInfo::cmdPrevious_Click()
 void frmDumpInfo::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    m_app.services.ExitApplication();
+    cmdExit_Click();
 }
 
 void frmDumpInfo::setRange(int minimum, int maximum)

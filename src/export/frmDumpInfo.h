@@ -42,6 +42,7 @@ private:
     void cmdBrowse_Click();
     void cmdDumpData_Click();
     void cmdPrevious_Click();
+    void cmdExit_Click();
 
     void setRange(int minimum, int maximum) override;
     void setValue(int value) override;
@@ -54,6 +55,7 @@ private:
     QLineEdit* m_txtSavePath = nullptr;
     QLabel* m_lblProcessingList = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    bool m_exitAfterRun = false;
 };
 
 } // namespace tarnwick

@@ -3,12 +3,15 @@
 #include "app/StepRunner.h"
 #include "app/UserInterface.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramInfo.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+
+#include <cerrno>
 
 namespace tarnwick {
 
@@ -37,9 +40,22 @@ Logging::Logging(UserInterface& ui, const ProgramInfo& program, const Clock& clo
 {
 }
 
-QString Logging::logFolder() const
+QString Logging::besideProgram() const
 {
     return m_program.folder + QDir::separator() + QStringLiteral("logs");
+}
+
+QString Logging::perUser() const
+{
+    return m_program.userDataFolder + QDir::separator() + QStringLiteral("logs");
+}
+
+QString Logging::logFolder() const
+{
+    const QFileInfo beside(besideProgram());
+    const bool usable = beside.exists() ? beside.isDir() && beside.isWritable()
+                                        : !beside.isSymLink() && QFileInfo(m_program.folder).isWritable();
+    return usable ? besideProgram() : perUser();
 }
 
 QString Logging::GenerateNewLogFileName()
@@ -47,13 +63,27 @@ QString Logging::GenerateNewLogFileName()
     StepRunner steps([this](const Failure& f) {
         m_ui.showMessage(ErrorText::inProcedure(f, QStringLiteral("GenerateNewLogFileName"), kModule));
     });
-    const QString folder = logFolder();
+    // A program folder the user may not write (an installed program) sends
+    // the logs to the per-user folder without a word; something in the way
+    // of "logs" is told, and then the logs go there too.
+    const QFileInfo beside(besideProgram());
+    if (beside.exists() && !beside.isDir())
+        steps.run([] { throw Failure(ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error")); });
+    QString folder = logFolder();
+    const auto make = [&steps](const QString& path, bool oneLevel) {
+        return QFileInfo(path).isDir() || steps.run([&] {
+                   errno = 0;
+                   if (!(oneLevel ? QDir().mkdir(path) : QDir().mkpath(path)))
+                       throw FileSystem::lastFailure();
+               });
+    };
+    if (!make(folder, folder == besideProgram()) && folder == besideProgram()) {
+        folder = perUser();
+        make(folder, false);
+    }
+    m_folder = folder;
     const QString stamp = m_clock.now().toString(QStringLiteral("yyyyMMdd_HH_mm_ss"));
     const QString filePart = QDir::separator() + QStringLiteral("Tarnwick_Log_") + stamp;
-    steps.run([&] {
-        if (!QFileInfo::exists(folder) && !QDir().mkdir(folder))
-            throw Failure(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
-    });
     steps.run([&] { CleanupLogFiles(); });
     // A second run in the same second gets its own file instead of emptying the first.
     QString path = folder + filePart + QStringLiteral(".TXT");
@@ -63,19 +93,27 @@ QString Logging::GenerateNewLogFileName()
     return path;
 }
 
+void Logging::remember(const Failure& failure)
+{
+    if (!m_failure)
+        m_failure = failure;
+}
+
 void Logging::OpenLogFile(const QString& path, bool append)
 {
-    StepRunner steps;  // failures here are passed over without notice
-    steps.run([&] { m_file.open(path, append ? TextFileWriter::Mode::Append : TextFileWriter::Mode::Truncate); });
+    // Nothing here is told: the export reads logWritten() and logFailure() at its end.
+    m_failure.reset();
+    m_opened = StepRunner([this](const Failure& f) { remember(f); }).run([&] {
+        m_file.open(path, append ? TextFileWriter::Mode::Append : TextFileWriter::Mode::Truncate);
+    });
     WriteToLog(kCrLf + kHeaderRule);
-    WriteToLog(QStringLiteral("Running ") + m_program.baseName + QStringLiteral(" version: ")
-               + m_program.versionText() + kCrLf);
+    WriteToLog(QStringLiteral("Running ") + m_program.baseName + QStringLiteral(" version: ") +
+               m_program.versionText() + kCrLf);
     WriteToLog(QStringLiteral("Search for '(error)' or '(warning)' to find logged errors and warnings "
-                              "during the import process.")
-               + kCrLf);
+                              "during the import process.") +
+               kCrLf);
     WriteToLog(kHeaderRule + kCrLf);
     WriteToLog(QStringLiteral("Starting process at:") + generalDate(m_clock.now()) + kCrLf);
-    // The header names both markers; counting starts after it.
     m_intErrorCount = 0;
     m_intWarningCount = 0;
     m_strLogFileName = path;
@@ -83,17 +121,22 @@ void Logging::OpenLogFile(const QString& path, bool append)
 
 void Logging::WriteToLog(const QString& text)
 {
-    if (text.contains(QStringLiteral("(error)"), Qt::CaseInsensitive))
+    // The program writes its error and warning lines with the marker first;
+    // a marker further on is part of a name or a driver's text.
+    const QStringView line = QStringView(text).trimmed();
+    if (line.startsWith(QLatin1StringView("(error)"), Qt::CaseInsensitive))
         ++m_intErrorCount;
-    if (text.contains(QStringLiteral("(warning)"), Qt::CaseInsensitive))
+    else if (line.startsWith(QLatin1StringView("(warning)"), Qt::CaseInsensitive))
         ++m_intWarningCount;
-    StepRunner().run([&] { m_file.writeLine(text); });
+    if (m_opened)
+        StepRunner([this](const Failure& f) { remember(f); }).run([&] { m_file.writeLine(text); });
     m_ui.yield();
 }
 
 void Logging::CloseLogFile()
 {
-    StepRunner().run([&] { m_file.close(); });
+    if (m_file.isOpen())
+        StepRunner([this](const Failure& f) { remember(f); }).run([&] { m_file.close(); });
 }
 
 void Logging::CleanupLogFiles()
@@ -101,23 +144,43 @@ void Logging::CleanupLogFiles()
     StepRunner steps([this](const Failure& f) {
         m_ui.showMessage(ErrorText::inProcedure(f, QStringLiteral("CleanupLogFiles"), kModule));
     });
-    const QDir folder(logFolder());
-    if (!folder.exists())
+    const QString folderPath = m_folder.isEmpty() ? logFolder() : m_folder;
+    if (!QFileInfo(folderPath).isDir())
         return;
+    const QDir folder(folderPath);
     const QDate today = m_clock.now().date();
-    const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& file : files) {
+    // Each entry is read as itself: a link's own date, never its target's. Only
+    // files and links go; subfolders are neither entered nor removed, and
+    // nothing is touched that is not removed.
+    const QStringList names =
+        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = folder.filePath(name);
         steps.run([&] {
-            const QDateTime changed = file.lastModified();
-            if (!changed.isValid())
-                throw Failure(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
-            if (changed.date().daysTo(today) <= 30)
+            errno = 0;
+            const std::optional<FileSystem::Entry> entry = FileSystem::entryOf(path);
+            if (!entry)
+                throw FileSystem::lastFailure();
+            if (entry->kind != FileSystem::Entry::File && entry->kind != FileSystem::Entry::Link)
                 return;
-            // Deleted also when read-only.
-            QFile f(file.absoluteFilePath());
-            f.setPermissions(f.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-            if (!f.remove())
-                throw Failure(ErrorNumber::PermissionDenied, f.errorString());
+            if (entry->modified.date().daysTo(today) <= 30)
+                return;
+            errno = 0;
+            if (QFile::remove(path))
+                return;
+            const Failure failure = FileSystem::lastFailure();
+            // Deleted also when read-only: Windows wants the mark lifted first
+            // (elsewhere the folder's rights alone decide, and this never runs).
+            const QFileDevice::Permissions before = QFile::permissions(path);
+            if (entry->kind != FileSystem::Entry::File || (before & QFileDevice::WriteOwner) ||
+                !QFile::setPermissions(path, before | QFileDevice::WriteOwner | QFileDevice::WriteUser))
+                throw failure;
+            errno = 0;
+            if (!QFile::remove(path)) {
+                const Failure again = FileSystem::lastFailure();
+                QFile::setPermissions(path, before);
+                throw again;
+            }
         });
     }
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace tarnwick {
 
@@ -26,6 +27,9 @@ ProgramInfo ProgramInfo::inFolder(const QString& folder, const QString& baseName
     info.major = TARNWICK_VERSION_MAJOR;
     info.minor = TARNWICK_VERSION_MINOR;
     info.revision = TARNWICK_VERSION_PATCH;
+    // AppLocalDataLocation of an application named "Tarnwick" without an organisation, whatever this one is named.
+    info.userDataFolder = QDir::toNativeSeparators(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tarnwick"));
     return info;
 }
 

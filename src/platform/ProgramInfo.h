@@ -13,6 +13,10 @@ struct ProgramInfo
     int major = 0;
     int minor = 0;
     int revision = 0;
+    // The wizard's per-user data folder (AppLocalDataLocation): where the
+    // logs go when the folder beside the program cannot take them. The
+    // command uses the same one, so both keep their logs together.
+    QString userDataFolder;
 
     // The running program, with the version the build was made with.
     static ProgramInfo current();

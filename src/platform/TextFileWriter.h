@@ -1,10 +1,15 @@
 #pragma once
 
+#include "app/Failure.h"
+
 #include <QIODevice>
 #include <QString>
 #include <QStringEncoder>
 
 #include <memory>
+#include <optional>
+
+class QSaveFile;
 
 namespace tarnwick {
 
@@ -18,23 +23,43 @@ public:
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
 
-    enum class Mode { Truncate, Append };
+    // Replace writes beside the target under a temporary name, and the file
+    // takes the target's name only at close, when every byte is written: a
+    // failed or interrupted run leaves the previous file as it was.
+    enum class Mode { Truncate, Append, Replace };
+    enum class Encoding { CodePage, Utf8WithBom };
 
-    // Opens a file; throws Failure when it cannot be opened.
-    void open(const QString& path, Mode mode = Mode::Truncate);
+    // Opens a file; throws Failure, numbered after its cause, when it cannot be opened.
+    void open(const QString& path, Mode mode = Mode::Truncate, Encoding encoding = Encoding::CodePage);
     // Writes to a device the caller owns (tests use a QBuffer).
     void attach(QIODevice* device);
 
     bool isOpen() const;
-    // Text followed by CR LF; throws Failure when nothing is open or the write fails.
+    // Text followed by CR LF; throws Failure when nothing is open, and once on
+    // the first failed write. The lines after that one are dropped: the file
+    // can no longer be whole.
     void writeLine(const QString& text);
-    // Closes the file; throws Failure when nothing is open.
+    // The last line held characters the code page cannot hold; they went out as '?'.
+    bool lastLineLost() const { return m_lastLineLost; }
+    // The first failed write, flush or close; empty while all is well.
+    const std::optional<Failure>& failure() const { return m_failure; }
+    // Closes the file (a Replace file now takes the target's name); throws
+    // Failure when nothing is open or the last bytes cannot be written. A
+    // Replace file that had a failed write is dropped, never put in place.
     void close();
+    // Closes without keeping anything: a Replace file is dropped and the target left alone.
+    void discard();
 
 private:
+    [[noreturn]] void fail(const Failure& failure);
+    QByteArray encode(const QString& text);
+
     std::unique_ptr<QIODevice> m_owned;
+    std::unique_ptr<QSaveFile> m_replacing;
     QIODevice* m_device = nullptr;
     QStringEncoder m_encoder;
+    std::optional<Failure> m_failure;
+    bool m_lastLineLost = false;
 };
 
 } // namespace tarnwick
