@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-odbc libqt6sql6-sqlite
   unixodbc libsqliteodbc odbc-postgresql
   postgresql
+  locales
 )
 
 missing=()
@@ -17,15 +18,25 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The code-page tests write under a Latin-1 locale; make it when it is not there.
+latin1_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^en_US\.iso88591$'; then
+    "${sudo_cmd[@]}" localedef -i en_US -f ISO-8859-1 en_US.ISO-8859-1 ||
+      echo "install-deps: could not make the en_US.ISO-8859-1 locale; the Latin-1 test will skip"
+  fi
+}
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
+  latin1_locale
   exit 0
 fi
 
 echo "install-deps: installing ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+latin1_locale
 echo "install-deps: done"

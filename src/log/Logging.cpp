@@ -70,12 +70,16 @@ QString Logging::GenerateNewLogFileName()
     if (beside.exists() && !beside.isDir())
         steps.run([] { throw Failure(ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error")); });
     QString folder = logFolder();
-    const auto make = [&steps](const QString& path, bool oneLevel) {
-        return QFileInfo(path).isDir() || steps.run([&] {
-                   errno = 0;
-                   if (!(oneLevel ? QDir().mkdir(path) : QDir().mkpath(path)))
-                       throw FileSystem::lastFailure();
-               });
+    m_folderFailure.reset();
+    const auto make = [&](const QString& path, bool oneLevel) {
+        if (QFileInfo(path).isDir())
+            return true;
+        errno = 0;
+        if (oneLevel ? QDir().mkdir(path) : QDir().mkpath(path))
+            return true;
+        m_folderFailure = FileSystem::lastFailure();
+        steps.run([&] { throw *m_folderFailure; });
+        return false;
     };
     if (!make(folder, folder == besideProgram()) && folder == besideProgram()) {
         folder = perUser();
@@ -103,7 +107,10 @@ void Logging::OpenLogFile(const QString& path, bool append)
 {
     // Nothing here is told: the export reads logWritten() and logFailure() at its end.
     m_failure.reset();
-    m_opened = StepRunner([this](const Failure& f) { remember(f); }).run([&] {
+    // Without its folder the log fails for the reason the folder could not be made.
+    m_opened = StepRunner([this](const Failure& f) {
+                   remember(m_folderFailure && !QFileInfo(m_folder).isDir() ? *m_folderFailure : f);
+               }).run([&] {
         m_file.open(path, append ? TextFileWriter::Mode::Append : TextFileWriter::Mode::Truncate);
     });
     WriteToLog(kCrLf + kHeaderRule);

@@ -56,6 +56,7 @@ private:
     QString m_folder; // of the last name made
     QString m_strLogFileName;
     std::optional<Failure> m_failure;
+    std::optional<Failure> m_folderFailure; // why the folder of the last name could not be made
     bool m_opened = false;
     int m_intErrorCount = 0;
     int m_intWarningCount = 0;

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 namespace tarnwick::test {
 
 using namespace Qt::StringLiterals;
@@ -105,30 +109,70 @@ struct ExportFixture : ExportProgress, RecordingUserInterface
     TestEnvironment env;
     demo::DemoDatabase* db = &env.database();
     std::function<void()> onYield = idle;
-    AppContext app{*this, env.shell, *env.registry, ProgramInfo::inFolder(env.folder()), env.clock};
+    AppContext app{*this, env.shell, *env.registry, TestEnvironment::programIn(env.folder()), env.clock};
     SelectionGrid grid;
     QList<int> values; // the two bounds of setRange, then every setValue
     QStringList captions;
     ExportRun run{app, grid, *this};
 };
 
-// Runs a copy of tarnwick-export in `folder` (its logs go there, and the fixed connection string finds
-// "OrvaneDb" there), with that registry: the exit status, and stdout then stderr.
-inline std::pair<int, QString> runExportBinary(const QString& folder, const QStringList& arguments,
-                                               const QString& registryText = TestEnvironment::registryText())
+// How a run of the command is started: more environment, as the user "nobody" (root passes every permission
+// check), or with a file-size limit (SIGXFSZ ignored, so a write past it fails as on a full disk).
+struct Launch
+{
+    QStringList environment;
+    bool asNobody = false;
+    rlim_t fileSizeLimit = 0;
+};
+
+// Starts a copy of tarnwick-export in `folder` (its logs go there, and the fixed connection string finds
+// "OrvaneDb" there), with that registry.
+inline void startExportBinary(QProcess& process, const QString& folder, const QStringList& arguments,
+                              const QString& registryText = TestEnvironment::registryText(), const Launch& launch = {})
 {
     const QDir dir(folder);
     QFile::copy(TARNWICK_BINARY_DIR "/bin/tarnwick-export", dir.filePath("tarnwick-export"));
     QFile registry(dir.filePath("registry.reg"));
-    if (!registry.open(QIODevice::WriteOnly) || registry.write(registryText.toUtf8()) < 0 || !registry.flush())
-        return {-1, {}};
-    QProcess process;
-    process.setEnvironment(QProcess::systemEnvironment() << "TARNWICK_REGISTRY=" + registry.fileName());
+    if (registry.open(QIODevice::WriteOnly))
+        registry.write(registryText.toUtf8());
+    registry.close();
+    process.setEnvironment(QProcess::systemEnvironment() << "TARNWICK_REGISTRY=" + registry.fileName()
+                                                         << launch.environment);
     process.setWorkingDirectory(folder);
-    process.start(dir.filePath("tarnwick-export"), arguments);
+    const rlim_t limit = launch.fileSizeLimit;
+    if (limit > 0)
+        process.setChildProcessModifier([limit] {
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::signal(SIGXFSZ, SIG_IGN);
+        });
+    if (launch.asNobody) {
+        ::chmod(QFile::encodeName(folder), 0755); // nobody may enter, read and run, not write
+        process.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                             dir.filePath("tarnwick-export")} +
+                                     arguments);
+    } else {
+        process.start(dir.filePath("tarnwick-export"), arguments);
+    }
+}
+
+// Runs it to its end: the exit status, and stdout then stderr.
+inline std::pair<int, QString> runExportBinary(const QString& folder, const QStringList& arguments,
+                                               const QString& registryText = TestEnvironment::registryText(),
+                                               const Launch& launch = {})
+{
+    QProcess process;
+    startExportBinary(process, folder, arguments, registryText, launch);
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
         return {-1, {}};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
+
+// The newest log in a folder, as text (the logs are in the code page; the tests' is UTF-8 or Latin-1).
+inline QString newestLog(const QString& folder)
+{
+    const QFileInfoList logs = QDir(folder).entryInfoList({"Tarnwick_Log_*.TXT"}, QDir::Files, QDir::Time);
+    return logs.isEmpty() ? QString() : QString::fromLatin1(readFile(logs.first().absoluteFilePath()));
 }
 
 } // namespace tarnwick::test

@@ -5,6 +5,9 @@
 #include <QtSql>
 #include <QtTest>
 
+#include <clocale>
+#include <pwd.h>
+
 using namespace tarnwick;
 using namespace tarnwick::test;
 
@@ -123,17 +126,53 @@ private Q_SLOTS:
         QCOMPARE(d.env.shell.editorFiles, QStringList(viewLog ? d.app.log.strLogFileName() : out));
     }
 
-    // Told once, logged once and counted, no walk; the summary and questions still come.
-    void outputThatCannotBeCreated()
+    // The output cannot be made, or must not be: told once, logged once and counted, no walk, no offer of a file
+    // that was not written; the output refused as this run's own log before anything is opened. A run stopped
+    // (Exit during it) drops its new file: the previous one stays, byte for byte, and the log says how far it came.
+    void outputFailures_data()
     {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<QStringList>("log");
+        const QString failed = u"(error) %1 in procedure cmdDumpData_Click of Form frmDumpInfo"_s;
+        QTest::newRow("a folder in the way") << "a folder" << QStringList({"Error in cmdDumpData_Click:Path/File access error", ExportRun::completionMessage(1, 0)}) << QStringList(failed.arg(75));
+        QTest::newRow("no such folder") << "none/o.csv" << QStringList({"Error in cmdDumpData_Click:Path not found", ExportRun::completionMessage(1, 0)}) << QStringList(failed.arg(76));
+        QTest::newRow("this run's log") << "logs/Tarnwick_Log_20261206_14_03_27.TXT" << QStringList("own log") << QStringList();
+        QTest::newRow("Exit during a run") << "o.csv" << QStringList()
+                                           << QStringList({"[1 of 2] Smith, John", "        Processing private list=team", "        Processing private list=empty", "            No members found for this private list",
+                                                           "[2 of 2] Nobody \"Nolists\"", "(error) Export interrupted after 1 of 2 subscribers; %1 was not replaced"});
+    }
+    void outputFailures()
+    {
+        QFETCH(QString, target);
+        QFETCH(QStringList, told);
+        QFETCH(QStringList, log);
         ExportFixture d;
-        QVERIFY(QDir(d.env.folder()).mkdir("a folder")); // not a file: nothing to replace
+        QVERIFY(QDir(d.env.folder()).mkpath("a folder") && QDir(d.env.folder()).mkpath("logs"));
         d.addRow("S-OWNER", "jsmith", "Smith, John", "1001");
-        QCOMPARE(d.run.run(d.env.path("a folder")), ExportRun::Result::Completed);
-        QCOMPARE(d.texts().replaceInStrings(QRegularExpression("(?s):.+"), ":"),
-                 QStringList(
-                     {"Error in cmdDumpData_Click:", ExportRun::completionMessage(1, 0), "View CSV output file now?"}));
-        QCOMPARE(d.log(), QStringList("(error) 76 in procedure cmdDumpData_Click of Form frmDumpInfo"));
+        d.addRow("S-NOLISTS", "nolists", "Nobody \"Nolists\"", "1002");
+        const QString out = d.env.path(target);
+        QFile previous(out);
+        if (target == "o.csv")
+            QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("previous\r\n") == 10 && previous.flush());
+        const QByteArray before = readFile(out);
+        std::function<void()> exitOnSecondRow = [&] { // as the page's Exit does when clicked during a run
+            if (d.captions.size() == 2)
+                d.run.interrupt();
+            d.onYield = exitOnSecondRow;
+        };
+        if (target == "o.csv")
+            d.onYield = exitOnSecondRow;
+        const ExportRun::Result result = d.run.run(out);
+        QCOMPARE(result, told.isEmpty() ? ExportRun::Result::Interrupted
+                         : told[0] == "own log" ? ExportRun::Result::OutputIsLog : ExportRun::Result::Completed);
+        if (told == QStringList("own log"))
+            told = QStringList(ExportRun::outputIsLogMessage(out));
+        QCOMPARE(d.texts(), told);
+        QCOMPARE(readFile(out), before);
+        QCOMPARE(QDir(d.env.folder()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv").mid(0, target == "o.csv"));
+        QCOMPARE(d.log(), log.replaceInStrings("%1", out));
+        QVERIFY(!d.app.log.isOpen());
     }
 
     // Row numbers and the caption's counts are not held to 16 bits. Then Exit during a run still closes the log.
@@ -153,47 +192,183 @@ private Q_SLOTS:
     }
 
 #ifndef EXPORT_ON_POSTGRES
-    // tarnwick-export itself in the fixture's folder; o.csv is written only for status 0 and 1.
+    // tarnwick-export itself in the fixture's folder, over a previous o.csv: replaced when the export wrote it whole,
+    // else left byte for byte. Failures are provoked for real: a file-size limit, the user nobody, a file in the way.
     void command_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by '|'
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("output"); // a part of stdout and stderr
-        QTest::newRow("help") << "--help" << 0 << "--name-contains TEXT";
-        // One line per row when stderr is no terminal; the questions are answered No.
-        QTest::newRow("all") << "--all|--output|o.csv" << 0
-                             << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n";
-        QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 0 << "[2 of 2] Nobody";
-        QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]";
-        QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller";
-        QTest::newRow("cos contains") << "--cos-contains|faul|-o|o.csv" << 0 << "[4 of 4]";
-        QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file";
-        QTest::newRow("errors logged") << "--all|-o|o.csv" << 1 << ExportRun::completionMessage(1, 0);
-        QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help";
-        QTest::newRow("no selection") << "-o|o.csv" << 2 << "Choose the subscribers with";
-        QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos";
-        QTest::newRow("stray argument") << "--all|x|-o|o.csv" << 2 << "Unexpected argument: x";
-        QTest::newRow("range without a dash") << "--range|100|-o|o.csv" << 2 << "LOW-HIGH";
-        QTest::newRow("range with a sign") << "--range|-5-10|-o|o.csv" << 2 << "must be strictly higher than the lower";
-        QTest::newRow("failed start-up check") << "--all|-o|o.csv" << 2 << kVersionGateMessage;
-        QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"";
-        QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user";
+        QTest::addColumn<QString>("output");  // a part of stdout and stderr
+        QTest::addColumn<bool>("replaced");   // the target, named after -o
+        QTest::addColumn<QString>("logLine"); // a part of the log; empty: no log at all
+        const QString all = u"--all|--output|o.csv"_s, ro = u"--all|-o|ro/o.csv"_s, rw = u"--all|-o|rw/o.csv"_s;
+        const QString walkWrite = u"(error) 61 (Disk full) in procedure WriteSubInfoToFile of Form frmDumpInfo"_s;
+        QTest::newRow("help") << "--help" << 0 << "--encoding=utf-8" << false << "";
+        // One line per row when stderr is no terminal; the questions are answered No; the log folder comes first.
+        QTest::newRow("all") << all << 0 << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n"
+                             << true << "[4 of 4] No Ext";
+        QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 0 << "[2 of 2] Nobody" << true << "";
+        QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]" << true << "";
+        QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true << "";
+        QTest::newRow("cos contains") << "--cos-contains|faul|-o|o.csv" << 0 << "[4 of 4]" << true << "";
+        QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
+        QTest::newRow("errors logged") << all << 1 << ExportRun::completionMessage(1, 0) << true << "(error) 94";
+        QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help" << false << "";
+        QTest::newRow("no selection") << "-o|o.csv" << 2 << "Choose the subscribers with" << false << "";
+        QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos" << false << "";
+        QTest::newRow("stray argument") << "--all|x|-o|o.csv" << 2 << "Unexpected argument: x" << false << "";
+        QTest::newRow("range without a dash") << "--range|100|-o|o.csv" << 2 << "LOW-HIGH" << false << "";
+        QTest::newRow("range with a sign") << "--range|-5-10|-o|o.csv" << 2 << "must be strictly higher than the lower" << false << "";
+        QTest::newRow("unknown encoding") << "--all|-o|o.csv|--encoding=latin9" << 2 << "--encoding takes utf-8 or code-page" << false << "";
+        QTest::newRow("failed start-up check") << all << 2 << kVersionGateMessage << false << "";
+        QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"" << false << "";
+        QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user" << false << "";
+        // A marker inside a name is no error line.
+        QTest::newRow("(error) in a name") << all << 0 << "[5 of 5] Ops (error) team\n" + ExportRun::completionMessage(0, 0) << true << "Ops (error) team";
+        // The disk fills part way through the walk, or only with the last bytes at the close.
+        QTest::newRow("disk full in the walk") << all << 1 << "Error in WriteSubInfoToFile on frmDumpInfo:Disk full\n" << false << walkWrite;
+        QTest::newRow("disk full at the close") << all << 1 << "Error in ExportData on frmDumpInfo:Disk full\n" << false
+                                                << "(error) 61 (Disk full) in procedure ExportData of Form frmDumpInfo";
+        // As nobody: the program's folder is not theirs, so the log goes to the per-user folder, and says so first.
+        QTest::newRow("read-only folder") << ro << 1 << "Error in cmdDumpData_Click:Permission denied\n" << false << "(error) 70 (Permission denied) in procedure cmdDumpData_Click";
+        QTest::newRow("read-only target") << rw << 0 << "Log folder: %1/user data/Tarnwick/logs\n" << true << "[4 of 4]";
+        QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true << "";
+        QTest::newRow("a file named logs") << all << 0 << "(error):75 (Path/File access error) in procedure GenerateNewLogFileName of Module Module1\n" << true << "[4 of 4]";
+        QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
+        QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
+                                 << "            (warning) Written with '?' for characters the code page cannot hold: owner=jsmith, private list=Team, core, member=Zhang W?i (?" "?) (alias zwei)";
     }
     void command()
     {
         QFETCH(QString, arguments);
         QFETCH(int, status);
         QFETCH(QString, output);
+        QFETCH(bool, replaced);
+        QFETCH(QString, logLine);
         TestEnvironment env;
         buildWalkFixture(env.database());
         const QByteArray tag = QTest::currentDataTag();
+        Launch launch;
+        launch.environment << "XDG_DATA_HOME=" + env.path("user data");
+        QVERIFY(QDir(env.folder()).mkpath("user data") && QDir(env.folder()).mkpath("ro") && QDir(env.folder()).mkpath("rw"));
+        const QString longName(1000, u'n');
         if (tag == "errors logged")
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
-        const auto [exitCode, shown] = runExportBinary(                     // an old version fails the start-up check
-            env.folder(), arguments.split(u'|'),
-            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064));
+        if (tag == "(error) in a name")
+            env.database().addSubscriber({"S-OPS", "ops", {}, {}, "Ops (error) team", "1003", "H-S-OPS", "C1", 1});
+        if (tag.startsWith("disk full")) { // about 1 KiB a row; the log stays small
+            const int rows = tag.endsWith("walk") ? 200 : 8;
+            for (int i = 0; i < rows; ++i)
+                env.database().addMember("L-EMPTY", 1, "S-'ANNA", "a" + QString::number(i), longName);
+            launch.fileSizeLimit = tag.endsWith("walk") ? 64 * 1024 : 4 * 1024;
+        }
+        if (tag == "latin-1") {
+            if (!::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr)))
+                QSKIP("No Latin-1 locale here: scripts/install-deps.sh makes en_US.ISO-8859-1 with localedef");
+            env.database().addMember("L-'TEAM", 1, "S-NOEXT", "zwei", "Zhang Wěi (张伟)");
+            launch.environment << "LC_ALL=en_US.ISO-8859-1";
+        }
+        if (tag == "read-only folder" || tag == "read-only target" || tag == "no log anywhere") {
+            launch.asNobody = true;
+            const passwd* nobody = ::getpwnam("nobody");
+            QVERIFY(nobody && ::chmod(QFile::encodeName(env.path("user data")), 0777) == 0 &&
+                    ::chmod(QFile::encodeName(env.path("rw")), 0777) == 0);
+            if (tag == "no log anywhere")
+                launch.environment << "XDG_DATA_HOME=/nonexistent" << "HOME=/nonexistent";
+            if (output.contains("%1"))
+                output = output.arg(env.folder());
+        }
+        if (tag == "a file named logs")
+            QVERIFY(QFile(env.path("logs")).open(QIODevice::WriteOnly));
+        const QStringList args = arguments.split(u'|');
+        const qsizetype o = std::max(args.indexOf("-o"), args.indexOf("--output"));
+        const QString target = env.path(o >= 0 ? args[o + 1] : u"o.csv"_s);
+        const QByteArray previous = "previous\r\n";
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size() && file.flush());
+        file.close();
+        if (launch.asNobody) // nobody's own file; read-only too in a folder nobody may write
+            QVERIFY(::chown(QFile::encodeName(target), ::getpwnam("nobody")->pw_uid, gid_t(-1)) == 0);
+        if (tag.startsWith("read-only"))
+            QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther));
+
+        const auto [exitCode, shown] = runExportBinary( // an old version fails the start-up check
+            env.folder(), args,
+            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064),
+            launch);
         QVERIFY2(exitCode == status && shown.contains(output), qPrintable(QString::number(exitCode) + u'\n' + shown));
-        QCOMPARE(QFile::exists(env.path("o.csv")), status < 2 && arguments != "--help");
+        QCOMPARE(shown.count("Disk full"), int(tag.startsWith("disk full"))); // told once, not for each row
+        // The target: a whole new file, or the previous one as it was; nothing else beside it.
+        const QByteArray bytes = readFile(target);
+        const QByteArray header = (tag == "utf-8" ? "\xEF\xBB\xBF" : "") + MembershipCsv::kHeader.toLatin1() + "\r\n";
+        QVERIFY2(replaced ? bytes.startsWith(header) : bytes == previous, bytes.left(100).constData());
+        QCOMPARE(QDir(QFileInfo(target).path()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv"));
+        if (tag == "read-only folder") // nothing changed, its permissions neither
+            QCOMPARE(file.permissions() & QFileDevice::Permissions(0x7077), QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        if (tag == "latin-1")
+            QVERIFY(bytes.contains("Zhang W?i (?" "?)") && bytes.contains("Anna M\xfcller"));
+        if (tag == "utf-8")
+            QVERIFY(bytes.contains("Anna Müller"));
+
+        // The log is where the first line said, and named by the last line only when it was written.
+        const QString folder = shown.section(u'\n', 0, 0).section(u"Log folder: "_s, 1);
+        const QString log = newestLog(folder);
+        QVERIFY2(status == 2 || logLine.isEmpty() || log.contains(logLine), qPrintable(folder + u'\n' + log));
+        if (status < 2 && logLine.isEmpty() && tag != "help" && tag != "utf-8" && tag.size() > 0 && !replaced)
+            QVERIFY(log.isEmpty());
+        if (tag == "no log anywhere")
+            QVERIFY(shown.endsWith("No log file was written.\n") && log.isEmpty());
+        else if (status < 2 && tag != "help")
+            QVERIFY2(shown.contains("\nLog: " + folder + "/Tarnwick_Log_"), qPrintable(shown));
+    }
+
+    // A run stopped in its middle: SIGINT and SIGTERM end it in order (no new file, one line in the log saying how
+    // far it came, the log closed, 128 + the signal); after kill -9 the previous file is still whole.
+    void interruptedMidRun_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGKILL") << SIGKILL;
+    }
+    void interruptedMidRun()
+    {
+        QFETCH(int, signal);
+        TestEnvironment env;
+        demo::GeneratorOptions options;
+        options.subscribers = 2000;
+        demo::generateOrganisation(env.database(), options);
+        const QByteArray previous = "previous\r\n";
+        QFile file(env.path("o.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size() && file.flush());
+        file.close();
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        startExportBinary(process, env.folder(), {"--all", "-o", "o.csv"});
+        QString shown;
+        while (!shown.contains("[50 of ") && process.waitForReadyRead(60000))
+            shown += QString::fromUtf8(process.readAll());
+        QVERIFY2(shown.contains("[50 of "), qPrintable(shown));
+        QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
+        QVERIFY(process.waitForFinished(60000));
+        shown += QString::fromUtf8(process.readAll());
+
+        QCOMPARE(readFile(env.path("o.csv")), previous);
+        QCOMPARE(QDir(env.folder()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv"));
+        if (signal == SIGKILL) {
+            QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+            return;
+        }
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signal);
+        const QRegularExpression line("\\(error\\) Export interrupted after (\\d+) of (\\d+) subscribers; o.csv was "
+                                      "not replaced\r\n$");
+        const QRegularExpressionMatch match = line.match(newestLog(env.path("logs")));
+        QVERIFY2(match.hasMatch(), qPrintable(newestLog(env.path("logs")).right(300)));
+        QVERIFY(match.captured(1).toInt() >= 49 && match.captured(1).toInt() < match.captured(2).toInt());
+        QVERIFY2(shown.contains(QRegularExpression("\nExport interrupted after \\d+ of \\d+ subscribers; o.csv was not "
+                                                   "replaced\nLog: [^\n]+\n$")),
+                 qPrintable(shown.right(300)));
     }
 #endif
 };

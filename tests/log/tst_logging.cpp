@@ -3,8 +3,12 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/time.h>
+
 using namespace tarnwick;
 using tarnwick::test::TestEnvironment;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,29 +73,19 @@ private Q_SLOTS:
         QVERIFY(log.GenerateNewLogFileName().endsWith("_3.TXT"));
     }
 
+    // A line counts when the program wrote it as an error or a warning: the marker comes first.
     void countsMarkersInAnyCase_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("errors");
         QTest::addColumn<int>("warnings");
-        QTest::newRow("capitals") << "something (ERROR) happened" << 1 << 0;
-        QTest::newRow("warning capital W") << "(Warning) member without alias" << 0 << 1;
-        QTest::newRow("both count once each") << "(error) and (warning) and (error)" << 1 << 1;
+        QTest::newRow("capitals") << "(ERROR) 61 (Disk full) in procedure X" << 1 << 0;
+        QTest::newRow("warning capital W, indented") << "            (Warning) member without alias" << 0 << 1;
+        QTest::newRow("an error line naming a warning") << "(error) 5 (driver says (warning)) in X" << 1 << 0;
         QTest::newRow("bare word") << "error warning" << 0 << 0;
         QTest::newRow("driver failure text") << "Error in ExportData on frmDumpInfo:Overflow" << 0 << 0;
-    }
-
-    void countsMarkersInAnyCase()
-    {
-        QFETCH(QString, line);
-        QFETCH(int, errors);
-        QFETCH(int, warnings);
-        TestEnvironment env;
-        Logging& log = env.app->log;
-        log.OpenLogFile(log.GenerateNewLogFileName(), false);
-        log.WriteToLog(line);
-        QCOMPARE(log.intErrorCount(), errors);
-        QCOMPARE(log.intWarningCount(), warnings);
+        QTest::newRow("marker inside a name") << "[3 of 9] Ops (error) team (warning)" << 0 << 0;
+        QTest::newRow("marker inside a list name") << "        Processing private list=(error)s" << 0 << 0;
     }
 
     void countsGoPastSixteenBits()
@@ -100,11 +94,13 @@ private Q_SLOTS:
         Logging& log = env.app->log;
         log.OpenLogFile(log.GenerateNewLogFileName(), false);
         const int before = env.ui.yields;
-        for (int i = 0; i < 40000; ++i)
-            log.WriteToLog(QString("(error) (warning) row %1").arg(i));
+        for (int i = 0; i < 40000; ++i) {
+            log.WriteToLog(QString("(error) row %1").arg(i));
+            log.WriteToLog(QString("    (warning) row %1").arg(i));
+        }
         QCOMPARE(log.intErrorCount(), 40000);
         QCOMPARE(log.intWarningCount(), 40000);
-        QCOMPARE(env.ui.yields - before, 40000); // one yield per line keeps the window alive
+        QCOMPARE(env.ui.yields - before, 80000); // one yield per line keeps the window alive
         // A new run starts counting again.
         log.CloseLogFile();
         log.OpenLogFile(log.GenerateNewLogFileName(), false);
@@ -112,6 +108,7 @@ private Q_SLOTS:
         QCOMPARE(log.intWarningCount(), 0);
     }
 
+    // Each entry by its own date: a link is removed as a link, what it names is never touched, nor a subfolder.
     void pruningByCalendarDays()
     {
         TestEnvironment env;
@@ -119,41 +116,84 @@ private Q_SLOTS:
         const QString folder = env.app->log.logFolder();
         QVERIFY(QDir().mkpath(folder + "/subfolder"));
         const QDate today = env.clock.now().date();
+        const QDateTime old(today.addDays(-45), QTime(12, 0));
         touch(folder + "/kept_30_days_late.TXT", QDateTime(today.addDays(-30), QTime(0, 0, 1)));
         touch(folder + "/kept_30_days_early.txt", QDateTime(today.addDays(-30), QTime(23, 59, 59)));
         touch(folder + "/gone_31_days.TXT", QDateTime(today.addDays(-31), QTime(23, 59, 59)));
         touch(folder + "/gone_any_name.dat", QDateTime(today.addDays(-400), QTime(12, 0)));
-        touch(folder + "/gone_read_only.TXT", QDateTime(today.addDays(-45), QTime(12, 0)));
+        touch(folder + "/gone_read_only.TXT", old);
+        touch(folder + "/subfolder/old.TXT", old);
         QVERIFY(QFile::setPermissions(folder + "/gone_read_only.TXT", QFileDevice::ReadOwner));
+        QVERIFY(QDir().mkdir(env.path("outside")));
+        const QString target = env.path("outside/old.txt"); // old, read-only, setuid: a link to it must change nothing
+        touch(target, old);
+        QVERIFY(::chmod(QFile::encodeName(target), 04555) == 0);
+        const auto linkTo = [&](const QString& name, const QDateTime& own) {
+            QVERIFY(QFile::link(target, folder + "/" + name));
+            const timeval times[2] = {{own.toSecsSinceEpoch(), 0}, {own.toSecsSinceEpoch(), 0}};
+            QVERIFY(::lutimes(QFile::encodeName(folder + "/" + name), times) == 0);
+        };
+        linkTo("gone_old_link.TXT", old);
+        linkTo("kept_new_link_to_old_file.TXT", env.clock.now());
+        QVERIFY(QFile::link(env.path("nowhere"), folder + "/kept_dangling_new_link"));
 
         env.app->log.GenerateNewLogFileName();
 
-        QStringList left = QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        QCOMPARE(left, QStringList({"kept_30_days_early.txt", "kept_30_days_late.TXT", "subfolder"}));
+        QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QCOMPARE(left, QStringList({"kept_30_days_early.txt", "kept_30_days_late.TXT", "kept_dangling_new_link",
+                                    "kept_new_link_to_old_file.TXT", "subfolder"}));
+        QVERIFY(QFile::exists(folder + "/subfolder/old.TXT"));
+        struct stat info;
+        QVERIFY(::stat(QFile::encodeName(target), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(04555));
+        QCOMPARE(readAll(target), QByteArray("old log\r\n"));
         QVERIFY(env.ui.shown.isEmpty());
     }
 
-    void failuresAreReportedOrPassedOver()
+    // Where the log goes when the folder beside the program cannot take it, and what is told: the true cause, in
+    // the procedure's words. With nowhere to go, no log is written, and the lines are lost but still counted.
+    void logFolder_data()
     {
+        QTest::addColumn<QString>("blocked"); // made a file: "program", "logs", "user data"
+        QTest::addColumn<QString>("folder");  // where the log is, relative to the program's folder; empty: none
+        QTest::addColumn<QStringList>("told");
+        const QString in = u" in procedure GenerateNewLogFileName of Module Module1"_s;
+        QTest::newRow("beside the program") << "" << "logs" << QStringList();
+        QTest::newRow("a file named logs") << "logs" << "user data/logs" << QStringList("(error):75 (Path/File access error)" + in);
+        QTest::newRow("program folder a file") << "program" << "user data/logs"
+                                               << QStringList("(error):76 (Path not found)" + in);
+        QTest::newRow("nowhere") << "logs|user data" << ""
+                                 << QStringList({"(error):75 (Path/File access error)" + in,
+                                                 "(error):76 (Path not found)" + in});
+    }
+    void logFolder()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, told);
         TestEnvironment env;
-        // The program folder is a file, so the log folder cannot be made.
-        const QString blocker = env.path("blocked");
-        touch(blocker, env.clock.now());
-        const ProgramInfo program = ProgramInfo::inFolder(blocker);
+        for (const QString& name : blocked.split(u'|', Qt::SkipEmptyParts))
+            touch(env.path(name), env.clock.now());
+        ProgramInfo program = TestEnvironment::programIn(env.folder());
+        if (blocked == "program")
+            program.folder = env.path("program");
         Logging log(env.ui, program, env.clock);
 
         const QString path = log.GenerateNewLogFileName();
-        QVERIFY(path.startsWith(blocker + "/logs/Tarnwick_Log_"));
-        const QStringList reported{"(error):76 (Path not found) in procedure GenerateNewLogFileName of Module Module1"};
-        QCOMPARE(env.ui.texts(), reported);
-
-        // Opening and writing never report: the lines are lost, the counts still kept.
+        QCOMPARE(env.ui.texts(), told);
         log.OpenLogFile(path, false);
-        log.WriteToLog("(warning) lost");
+        log.WriteToLog("(warning) kept or lost");
         log.CloseLogFile();
-        QCOMPARE(env.ui.texts(), reported);
+        QCOMPARE(env.ui.texts(), told); // opening and writing never tell
         QCOMPARE(log.intWarningCount(), 1);
-        QVERIFY(!QFile::exists(path));
+        QCOMPARE(log.logWritten(), !folder.isEmpty());
+        QCOMPARE(log.logFailure().has_value(), folder.isEmpty());
+        if (!folder.isEmpty()) {
+            QCOMPARE(QFileInfo(path).path(), QDir::cleanPath(env.path(folder)));
+            QVERIFY(readAll(path).endsWith("\r\n(warning) kept or lost\r\n"));
+        } else {
+            QVERIFY(!QFile::exists(path));
+        }
     }
 };
 

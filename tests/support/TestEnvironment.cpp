@@ -22,7 +22,14 @@ QString TestEnvironment::registryText(std::uint32_t versionNumber, std::uint32_t
 TestEnvironment::TestEnvironment(const QString& registryFile)
     : registry(RegFileRegistry::fromBytes(registryFile.toUtf8(), "test.reg"))
 {
-    app = std::make_unique<AppContext>(ui, shell, *registry, ProgramInfo::inFolder(m_dir.path()), clock);
+    app = std::make_unique<AppContext>(ui, shell, *registry, programIn(m_dir.path()), clock);
+}
+
+ProgramInfo TestEnvironment::programIn(const QString& folder)
+{
+    ProgramInfo program = ProgramInfo::inFolder(folder);
+    program.userDataFolder = QDir::toNativeSeparators(folder + QStringLiteral("/user data"));
+    return program;
 }
 
 TestEnvironment::~TestEnvironment()

@@ -27,6 +27,8 @@ public:
     ~TestEnvironment();
 
     QString folder() const { return m_dir.path(); }
+    // The program living in `folder`, its per-user data folder inside it too ("user data").
+    static ProgramInfo programIn(const QString& folder);
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     // A product database (schema only) in the folder, made on first call; the context's connection string reaches it.
