@@ -46,6 +46,7 @@ private Q_SLOTS:
                      pair.section(u'=', 1));
         }
         QVERIFY(child<QProgressBar>(*page, "ProgressBar") && !child(*page, "cmdNext")->isEnabled());
+        QCOMPARE(child<QLabel>(*page, "lblLogFolder")->text(), "Log folder: " + d.env.folder() + "/logs");
 
         // Enter is a click of the default button; a path too short to be one is refused, and no log begins.
         auto* path = child<QLineEdit>(*page, "txtSavePath");
@@ -103,6 +104,29 @@ private Q_SLOTS:
         QTRY_VERIFY(page.isNull());
         wizard.goToExport(select);
         QVERIFY(child<QLineEdit>(wizard.exportPage(), "txtSavePath")->text().isEmpty());
+    }
+
+    // Exit during a run: the run stops at its next row, drops its new file (the previous one stays as it was),
+    // logs how far it came, closes the log, and then the program ends.
+    void exitDuringARun()
+    {
+        ExportFixture d;
+        Wizard wizard(d.app);
+        wizard.start();
+        QTest::mouseClick(child(wizard.welcomePage(), "cmdNext"), Qt::LeftButton);
+        QTest::mouseClick(child(wizard.selectionPage(), "cmdView"), Qt::LeftButton);
+        QTest::mouseClick(child(wizard.selectionPage(), "cmdNext"), Qt::LeftButton);
+        frmDumpInfo& page = wizard.exportPage();
+        const QString out = d.env.path("o.csv");
+        QFile previous(out);
+        QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("previous\r\n") == 10 && previous.flush());
+        child<QLineEdit>(page, "txtSavePath")->setText(out);
+        d.onYield = [&] { child(page, "cmdExit")->click(); };
+        QVERIFY_THROWS_EXCEPTION(ExitRequested, child(page, "cmdDumpData")->click());
+        QCOMPARE(d.exits, 1);
+        QCOMPARE(readFile(out), QByteArray("previous\r\n"));
+        QVERIFY(!d.app.log.isOpen() && d.texts().isEmpty());
+        QCOMPARE(d.log().last(), "(error) Export interrupted after 0 of 4 subscribers; " + out + " was not replaced");
     }
 };
 
