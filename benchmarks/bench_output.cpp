@@ -28,7 +28,8 @@ qint64 writeAll(const QString& path, int rows, tarnwick::TextFileWriter::Mode mo
         QFile::remove(path);
     tarnwick::TextFileWriter writer;
     writer.open(path, mode);
-    const QString row = QStringLiteral("jsmith,\"Smith, John\",1001,\"Team, core\",11,SUBSCRIBER,amuller,Anna Müller,%1");
+    const QString row =
+        QStringLiteral("jsmith,\"Smith, John\",1001,\"Team, core\",11,SUBSCRIBER,amuller,Anna Müller,%1");
     for (int i = 0; i < rows; ++i)
         writer.writeLine(row.arg(i));
     writer.close();

@@ -33,7 +33,8 @@ bool samePath(const QString& a, const QString& b)
 #else
     const Qt::CaseSensitivity cs = Qt::CaseSensitive;
 #endif
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()).compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), cs) == 0;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath())
+               .compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), cs) == 0;
 }
 
 // Clears the running mark however the run ends.
@@ -128,8 +129,8 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     // A log that is not there, or not whole, is said so and never offered as one.
     const int errors = m_app.log.intErrorCount(), warnings = m_app.log.intWarningCount();
     if (const std::optional<Failure>& failure = m_app.log.logFailure()) {
-        const QString cause = QString::number(failure->number()) + QStringLiteral(" (") + failure->description() +
-                              QLatin1Char(')');
+        const QString cause =
+            QString::number(failure->number()) + QStringLiteral(" (") + failure->description() + QLatin1Char(')');
         m_app.ui.showMessage(m_app.log.logWritten()
                                  ? QStringLiteral("The log file is incomplete: ") + cause + QStringLiteral(": ") +
                                        m_app.log.strLogFileName()
@@ -163,8 +164,8 @@ void ExportRun::ExportData()
 
     for (int i = 1; i <= last; ++i) {
         m_progress.setValue(i);
-        const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") +
-                                QString::number(last) + QStringLiteral("] ") + m_grid.TextMatrix(i, displayName);
+        const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") + QString::number(last) +
+                                QStringLiteral("] ") + m_grid.TextMatrix(i, displayName);
         m_progress.setCaption(caption);
         m_app.log.WriteToLog(caption);
         m_app.ui.yield();

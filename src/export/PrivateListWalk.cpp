@@ -177,9 +177,8 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
             m_app.log.WriteToLog(
                 QStringLiteral("            (warning) Written with '?' for characters the code page cannot hold: "
                                "owner=") +
-                row.ownerAlias + QStringLiteral(", private list=") + row.listName +
-                QStringLiteral(", member=") + row.memberDisplayName + QStringLiteral(" (alias ") +
-                row.memberAlias + QLatin1Char(')'));
+                row.ownerAlias + QStringLiteral(", private list=") + row.listName + QStringLiteral(", member=") +
+                row.memberDisplayName + QStringLiteral(" (alias ") + row.memberAlias + QLatin1Char(')'));
     });
 }
 

@@ -108,11 +108,10 @@ void Logging::OpenLogFile(const QString& path, bool append)
     // Nothing here is told: the export reads logWritten() and logFailure() at its end.
     m_failure.reset();
     // Without its folder the log fails for the reason the folder could not be made.
-    m_opened = StepRunner([this](const Failure& f) {
-                   remember(m_folderFailure && !QFileInfo(m_folder).isDir() ? *m_folderFailure : f);
-               }).run([&] {
-        m_file.open(path, append ? TextFileWriter::Mode::Append : TextFileWriter::Mode::Truncate);
-    });
+    m_opened =
+        StepRunner([this](const Failure& f) {
+            remember(m_folderFailure && !QFileInfo(m_folder).isDir() ? *m_folderFailure : f);
+        }).run([&] { m_file.open(path, append ? TextFileWriter::Mode::Append : TextFileWriter::Mode::Truncate); });
     WriteToLog(kCrLf + kHeaderRule);
     WriteToLog(QStringLiteral("Running ") + m_program.baseName + QStringLiteral(" version: ") +
                m_program.versionText() + kCrLf);

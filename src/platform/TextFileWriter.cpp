@@ -75,8 +75,9 @@ void TextFileWriter::open(const QString& path, Mode mode, Encoding encoding)
 {
     discard();
     m_failure.reset();
-    m_encoder = encoding == Encoding::Utf8WithBom ? QStringEncoder(QStringConverter::Utf8, QStringConverter::Flag::WriteBom)
-                                                  : codePageEncoder();
+    m_encoder = encoding == Encoding::Utf8WithBom
+                    ? QStringEncoder(QStringConverter::Utf8, QStringConverter::Flag::WriteBom)
+                    : codePageEncoder();
     if (mode == Mode::Replace) {
         throwIfFolder(path);
         auto file = std::make_unique<QSaveFile>(path);

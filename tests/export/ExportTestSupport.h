@@ -136,8 +136,8 @@ inline void startExportBinary(QProcess& process, const QString& folder, const QS
     if (registry.open(QIODevice::WriteOnly))
         registry.write(registryText.toUtf8());
     registry.close();
-    process.setEnvironment(QProcess::systemEnvironment() << "TARNWICK_REGISTRY=" + registry.fileName()
-                                                         << launch.environment);
+    process.setEnvironment(QProcess::systemEnvironment()
+                           << "TARNWICK_REGISTRY=" + registry.fileName() << launch.environment);
     process.setWorkingDirectory(folder);
     const rlim_t limit = launch.fileSizeLimit;
     if (limit > 0)

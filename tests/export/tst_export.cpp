@@ -135,12 +135,22 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("told");
         QTest::addColumn<QStringList>("log");
         const QString failed = u"(error) %1 in procedure cmdDumpData_Click of Form frmDumpInfo"_s;
-        QTest::newRow("a folder in the way") << "a folder" << QStringList({"Error in cmdDumpData_Click:Path/File access error", ExportRun::completionMessage(1, 0)}) << QStringList(failed.arg(75));
-        QTest::newRow("no such folder") << "none/o.csv" << QStringList({"Error in cmdDumpData_Click:Path not found", ExportRun::completionMessage(1, 0)}) << QStringList(failed.arg(76));
-        QTest::newRow("this run's log") << "logs/Tarnwick_Log_20261206_14_03_27.TXT" << QStringList("own log") << QStringList();
-        QTest::newRow("Exit during a run") << "o.csv" << QStringList()
-                                           << QStringList({"[1 of 2] Smith, John", "        Processing private list=team", "        Processing private list=empty", "            No members found for this private list",
-                                                           "[2 of 2] Nobody \"Nolists\"", "(error) Export interrupted after 1 of 2 subscribers; %1 was not replaced"});
+        QTest::newRow("a folder in the way")
+            << "a folder"
+            << QStringList({"Error in cmdDumpData_Click:Path/File access error", ExportRun::completionMessage(1, 0)})
+            << QStringList(failed.arg(75));
+        QTest::newRow("no such folder") << "none/o.csv"
+                                        << QStringList({"Error in cmdDumpData_Click:Path not found",
+                                                        ExportRun::completionMessage(1, 0)})
+                                        << QStringList(failed.arg(76));
+        QTest::newRow("this run's log") << "logs/Tarnwick_Log_20261206_14_03_27.TXT" << QStringList("own log")
+                                        << QStringList();
+        QTest::newRow("Exit during a run")
+            << "o.csv" << QStringList()
+            << QStringList({"[1 of 2] Smith, John", "        Processing private list=team",
+                            "        Processing private list=empty",
+                            "            No members found for this private list", "[2 of 2] Nobody \"Nolists\"",
+                            "(error) Export interrupted after 1 of 2 subscribers; %1 was not replaced"});
     }
     void outputFailures()
     {
@@ -164,13 +174,15 @@ private Q_SLOTS:
         if (target == "o.csv")
             d.onYield = exitOnSecondRow;
         const ExportRun::Result result = d.run.run(out);
-        QCOMPARE(result, told.isEmpty() ? ExportRun::Result::Interrupted
-                         : told[0] == "own log" ? ExportRun::Result::OutputIsLog : ExportRun::Result::Completed);
+        QCOMPARE(result, told.isEmpty()         ? ExportRun::Result::Interrupted
+                         : told[0] == "own log" ? ExportRun::Result::OutputIsLog
+                                                : ExportRun::Result::Completed);
         if (told == QStringList("own log"))
             told = QStringList(ExportRun::outputIsLogMessage(out));
         QCOMPARE(d.texts(), told);
         QCOMPARE(readFile(out), before);
-        QCOMPARE(QDir(d.env.folder()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv").mid(0, target == "o.csv"));
+        QCOMPARE(QDir(d.env.folder()).entryList({"*.csv*"}, QDir::Files),
+                 QStringList("o.csv").mid(0, target == "o.csv"));
         QCOMPARE(d.log(), log.replaceInStrings("%1", out));
         QVERIFY(!d.app.log.isOpen());
     }
@@ -209,34 +221,51 @@ private Q_SLOTS:
                              << true << "[4 of 4] No Ext";
         QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 0 << "[2 of 2] Nobody" << true << "";
         QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]" << true << "";
-        QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true << "";
+        QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
+                                       << "";
         QTest::newRow("cos contains") << "--cos-contains|faul|-o|o.csv" << 0 << "[4 of 4]" << true << "";
         QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
         QTest::newRow("errors logged") << all << 1 << ExportRun::completionMessage(1, 0) << true << "(error) 94";
         QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help" << false << "";
         QTest::newRow("no selection") << "-o|o.csv" << 2 << "Choose the subscribers with" << false << "";
-        QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos" << false << "";
+        QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos"
+                                        << false << "";
         QTest::newRow("stray argument") << "--all|x|-o|o.csv" << 2 << "Unexpected argument: x" << false << "";
         QTest::newRow("range without a dash") << "--range|100|-o|o.csv" << 2 << "LOW-HIGH" << false << "";
-        QTest::newRow("range with a sign") << "--range|-5-10|-o|o.csv" << 2 << "must be strictly higher than the lower" << false << "";
-        QTest::newRow("unknown encoding") << "--all|-o|o.csv|--encoding=latin9" << 2 << "--encoding takes utf-8 or code-page" << false << "";
+        QTest::newRow("range with a sign")
+            << "--range|-5-10|-o|o.csv" << 2 << "must be strictly higher than the lower" << false << "";
+        QTest::newRow("unknown encoding")
+            << "--all|-o|o.csv|--encoding=latin9" << 2 << "--encoding takes utf-8 or code-page" << false << "";
         QTest::newRow("failed start-up check") << all << 2 << kVersionGateMessage << false << "";
-        QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"" << false << "";
-        QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user" << false << "";
+        QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"" << false
+                                     << "";
+        QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user" << false
+                                       << "";
         // A marker inside a name is no error line.
-        QTest::newRow("(error) in a name") << all << 0 << "[5 of 5] Ops (error) team\n" + ExportRun::completionMessage(0, 0) << true << "Ops (error) team";
+        QTest::newRow("(error) in a name")
+            << all << 0 << "[5 of 5] Ops (error) team\n" + ExportRun::completionMessage(0, 0) << true
+            << "Ops (error) team";
         // The disk fills part way through the walk, or only with the last bytes at the close.
-        QTest::newRow("disk full in the walk") << all << 1 << "Error in WriteSubInfoToFile on frmDumpInfo:Disk full\n" << false << walkWrite;
-        QTest::newRow("disk full at the close") << all << 1 << "Error in ExportData on frmDumpInfo:Disk full\n" << false
-                                                << "(error) 61 (Disk full) in procedure ExportData of Form frmDumpInfo";
+        QTest::newRow("disk full in the walk") << all << 1 << "Error in WriteSubInfoToFile on frmDumpInfo:Disk full\n"
+                                               << false << walkWrite;
+        QTest::newRow("disk full at the close")
+            << all << 1 << "Error in ExportData on frmDumpInfo:Disk full\n"
+            << false << "(error) 61 (Disk full) in procedure ExportData of Form frmDumpInfo";
         // As nobody: the program's folder is not theirs, so the log goes to the per-user folder, and says so first.
-        QTest::newRow("read-only folder") << ro << 1 << "Error in cmdDumpData_Click:Permission denied\n" << false << "(error) 70 (Permission denied) in procedure cmdDumpData_Click";
-        QTest::newRow("read-only target") << rw << 0 << "Log folder: %1/user data/Tarnwick/logs\n" << true << "[4 of 4]";
-        QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true << "";
-        QTest::newRow("a file named logs") << all << 0 << "(error):75 (Path/File access error) in procedure GenerateNewLogFileName of Module Module1\n" << true << "[4 of 4]";
+        QTest::newRow("read-only folder") << ro << 1 << "Error in cmdDumpData_Click:Permission denied\n"
+                                          << false << "(error) 70 (Permission denied) in procedure cmdDumpData_Click";
+        QTest::newRow("read-only target") << rw << 0 << "Log folder: %1/user data/Tarnwick/logs\n"
+                                          << true << "[4 of 4]";
+        QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true
+                                         << "";
+        QTest::newRow("a file named logs")
+            << all << 0 << "(error):75 (Path/File access error) in procedure GenerateNewLogFileName of Module Module1\n"
+            << true << "[4 of 4]";
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
-                                 << "            (warning) Written with '?' for characters the code page cannot hold: owner=jsmith, private list=Team, core, member=Zhang W?i (?" "?) (alias zwei)";
+                                 << "            (warning) Written with '?' for characters the code page cannot hold: "
+                                    "owner=jsmith, private list=Team, core, member=Zhang W?i (?"
+                                    "?) (alias zwei)";
     }
     void command()
     {
@@ -250,7 +279,8 @@ private Q_SLOTS:
         const QByteArray tag = QTest::currentDataTag();
         Launch launch;
         launch.environment << "XDG_DATA_HOME=" + env.path("user data");
-        QVERIFY(QDir(env.folder()).mkpath("user data") && QDir(env.folder()).mkpath("ro") && QDir(env.folder()).mkpath("rw"));
+        QVERIFY(QDir(env.folder()).mkpath("user data") && QDir(env.folder()).mkpath("ro") &&
+                QDir(env.folder()).mkpath("rw"));
         const QString longName(1000, u'n');
         if (tag == "errors logged")
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
@@ -274,7 +304,8 @@ private Q_SLOTS:
             QVERIFY(nobody && ::chmod(QFile::encodeName(env.path("user data")), 0777) == 0 &&
                     ::chmod(QFile::encodeName(env.path("rw")), 0777) == 0);
             if (tag == "no log anywhere")
-                launch.environment << "XDG_DATA_HOME=/nonexistent" << "HOME=/nonexistent";
+                launch.environment << "XDG_DATA_HOME=/nonexistent"
+                                   << "HOME=/nonexistent";
             if (output.contains("%1"))
                 output = output.arg(env.folder());
         }
@@ -304,9 +335,12 @@ private Q_SLOTS:
         QVERIFY2(replaced ? bytes.startsWith(header) : bytes == previous, bytes.left(100).constData());
         QCOMPARE(QDir(QFileInfo(target).path()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv"));
         if (tag == "read-only folder") // nothing changed, its permissions neither
-            QCOMPARE(file.permissions() & QFileDevice::Permissions(0x7077), QFileDevice::ReadOwner | QFileDevice::ReadOther);
+            QCOMPARE(file.permissions() & QFileDevice::Permissions(0x7077),
+                     QFileDevice::ReadOwner | QFileDevice::ReadOther);
         if (tag == "latin-1")
-            QVERIFY(bytes.contains("Zhang W?i (?" "?)") && bytes.contains("Anna M\xfcller"));
+            QVERIFY(bytes.contains("Zhang W?i (?"
+                                   "?)") &&
+                    bytes.contains("Anna M\xfcller"));
         if (tag == "utf-8")
             QVERIFY(bytes.contains("Anna Müller"));
 

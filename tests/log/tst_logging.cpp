@@ -158,11 +158,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");  // where the log is, relative to the program's folder; empty: none
         QTest::addColumn<QStringList>("told");
         const QString in = u" in procedure GenerateNewLogFileName of Module Module1"_s;
-        QTest::newRow("beside the program") << "" << "logs" << QStringList();
-        QTest::newRow("a file named logs") << "logs" << "user data/logs" << QStringList("(error):75 (Path/File access error)" + in);
-        QTest::newRow("program folder a file") << "program" << "user data/logs"
-                                               << QStringList("(error):76 (Path not found)" + in);
-        QTest::newRow("nowhere") << "logs|user data" << ""
+        QTest::newRow("beside the program") << ""
+                                            << "logs" << QStringList();
+        QTest::newRow("a file named logs")
+            << "logs"
+            << "user data/logs" << QStringList("(error):75 (Path/File access error)" + in);
+        QTest::newRow("program folder a file") << "program"
+                                               << "user data/logs" << QStringList("(error):76 (Path not found)" + in);
+        QTest::newRow("nowhere") << "logs|user data"
+                                 << ""
                                  << QStringList({"(error):75 (Path/File access error)" + in,
                                                  "(error):76 (Path not found)" + in});
     }
