@@ -19,9 +19,8 @@ std::atomic<qint64> g_queryCount{0};
 
 QString connectionName(const QString& connectionString)
 {
-    return QStringLiteral("tarnwick-")
-           + QString::fromLatin1(
-               QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
+    return QStringLiteral("tarnwick-") +
+           QString::fromLatin1(QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
 QString describe(const QSqlError& error)
@@ -76,7 +75,7 @@ bool isSingleSelect(const QString& sql)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c == QLatin1Char('\''))
-            inLiteral = !inLiteral;  // a doubled quote toggles twice
+            inLiteral = !inLiteral; // a doubled quote toggles twice
         else if (c == QLatin1Char(';') && !inLiteral && !text.mid(i + 1).trimmed().isEmpty())
             return false;
     }
@@ -146,6 +145,22 @@ void Recordset::requireRow() const
                                      "Requested operation requires a current record."));
 }
 
+Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
+{
+    requireOpen();
+    Recordset part;
+    part.m_open = true;
+    part.m_names = m_names;
+    const auto width = size_t(m_names.size());
+    part.m_cells.reserve(rows.size() * width);
+    for (const qsizetype row : rows) {
+        const auto first = m_cells.begin() + std::ptrdiff_t(size_t(row) * width);
+        part.m_cells.insert(part.m_cells.end(), first, first + std::ptrdiff_t(width));
+    }
+    part.m_rows = qsizetype(rows.size());
+    return part;
+}
+
 qsizetype Recordset::recordCount() const
 {
     requireOpen();
@@ -187,8 +202,9 @@ int Recordset::column(const QString& name) const
     requireOpen();
     const int found = findColumn(name);
     if (found < 0)
-        throw Failure(ErrorNumber::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw Failure(
+            ErrorNumber::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     return found;
 }
 
@@ -201,8 +217,9 @@ QVariant Recordset::value(int col) const
 {
     requireRow();
     if (col < 0 || col >= m_names.size())
-        throw Failure(ErrorNumber::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw Failure(
+            ErrorNumber::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     return m_cells[static_cast<size_t>(m_current * m_names.size() + col)];
 }
 

@@ -65,6 +65,8 @@ QString exportCommandUsage()
         "                         (TEXT: one or more sub strings separated by ';')\n"
         "\n"
         "  -o, --output FILE      the CSV file to write; an existing file is replaced\n"
+        "  --per-row-queries      read the database one row per query instead of in sets\n"
+        "                         (slower; the same files)\n"
         "  -h, --help             this text\n"
         "\n"
         "Progress goes to stderr: a live bar on a terminal, one line per subscriber\n"
@@ -85,8 +87,10 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("file"));
+    const QCommandLineOption perRow(QStringLiteral("per-row-queries"));
     parser.addOption(help);
     parser.addOption(output);
+    parser.addOption(perRow);
     for (const ModeOption& mode : kModeOptions) {
         const QString name = QString::fromLatin1(mode.name);
         parser.addOption(mode.mode == SelectionMode::AllSubscribers
@@ -146,6 +150,7 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     else if (!parser.isSet(output))
         options.error = QStringLiteral("Name the output file with --output FILE");
     options.output = parser.value(output);
+    options.perRowQueries = parser.isSet(perRow);
     return options;
 }
 
@@ -153,6 +158,7 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
                      SelectionProgress& selectionProgress)
 {
     RunStartupGates(app);
+    app.perRowQueries = options.perRowQueries;
 
     // What the selection page's load reads before anything can be chosen;
     // an empty class-of-service table ends the program here as it does there.
