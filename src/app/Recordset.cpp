@@ -19,8 +19,9 @@ std::atomic<qint64> g_queryCount{0};
 
 QString connectionName(const QString& connectionString)
 {
-    return QStringLiteral("tarnwick-") +
-           QString::fromLatin1(QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
+    return QStringLiteral("tarnwick-")
+           + QString::fromLatin1(
+               QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
 QString describe(const QSqlError& error)
@@ -75,7 +76,7 @@ bool isSingleSelect(const QString& sql)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c == QLatin1Char('\''))
-            inLiteral = !inLiteral; // a doubled quote toggles twice
+            inLiteral = !inLiteral;  // a doubled quote toggles twice
         else if (c == QLatin1Char(';') && !inLiteral && !text.mid(i + 1).trimmed().isEmpty())
             return false;
     }
@@ -202,9 +203,8 @@ int Recordset::column(const QString& name) const
     requireOpen();
     const int found = findColumn(name);
     if (found < 0)
-        throw Failure(
-            ErrorNumber::ItemNotFound,
-            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw Failure(ErrorNumber::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     return found;
 }
 
@@ -217,9 +217,8 @@ QVariant Recordset::value(int col) const
 {
     requireRow();
     if (col < 0 || col >= m_names.size())
-        throw Failure(
-            ErrorNumber::ItemNotFound,
-            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw Failure(ErrorNumber::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     return m_cells[static_cast<size_t>(m_current * m_names.size() + col)];
 }
 

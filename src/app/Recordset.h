@@ -32,10 +32,10 @@ public:
     qsizetype recordCount() const;
     void moveFirst();
     void moveNext();
-    bool atEnd() const; // the old EOF test
+    bool atEnd() const;  // the old EOF test
 
     bool hasField(const QString& name) const;
-    QVariant value(const QString& name) const; // null QVariant for a null value
+    QVariant value(const QString& name) const;      // null QVariant for a null value
     QVariant value(int column) const;
     bool isNull(const QString& name) const;
     // The value as text; a null value fails with "Invalid use of Null".
@@ -52,11 +52,11 @@ private:
     void requireOpen() const;
     void requireRow() const;
     int column(const QString& name) const;
-    int findColumn(const QString& name) const; // -1 when absent
+    int findColumn(const QString& name) const;  // -1 when absent
 
     bool m_open = false;
     QStringList m_names;
-    std::vector<QVariant> m_cells; // row-major
+    std::vector<QVariant> m_cells;  // row-major
     qsizetype m_rows = 0;
     qsizetype m_current = 0;
 };
