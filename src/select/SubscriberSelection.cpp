@@ -50,9 +50,12 @@ const std::array<SelectionModeEntry, 6>& selectionModes()
         {QStringLiteral("All Subscribers"), 1, ModeInputs::None},
         {QStringLiteral("Subscribers with extension numbers from:"), 2, ModeInputs::ExtensionRange},
         {QStringLiteral("Subscribers referenced in this CSV file:"), 6, ModeInputs::CsvFile},
-        {QStringLiteral("Subscribers associated with this class of service: "), 7, ModeInputs::ClassOfService},
-        {QStringLiteral("Select subscribers with sub string in their display name"), 10, ModeInputs::SubString},
-        {QStringLiteral("Select subscribers with sub string in their COS name"), 11, ModeInputs::SubString},
+        {QStringLiteral("Subscribers associated with this class of service: "), 7,
+         ModeInputs::ClassOfService},
+        {QStringLiteral("Select subscribers with sub string in their display name"), 10,
+         ModeInputs::SubString},
+        {QStringLiteral("Select subscribers with sub string in their COS name"), 11,
+         ModeInputs::SubString},
     }};
     return modes;
 }
@@ -71,12 +74,14 @@ std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& st
     std::vector<ClassOfService> list;
     Recordset rs;
     steps.run([&] {
-        rs.open(QStringLiteral("SELECT COSObjectID as ObjectID, TextName as DisplayName FROM vw_COS"),
-                app.strConnectionString);
+        rs.open(
+            QStringLiteral("SELECT COSObjectID as ObjectID, TextName as DisplayName FROM vw_COS"),
+            app.strConnectionString);
     });
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
-        app.services.ShowMessage(QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
+        app.services.ShowMessage(
+            QStringLiteral("No COS objects found in the backed up database!  Exiting..."));
         app.services.ExitApplication();
     }
     steps.run([&] { rs.moveFirst(); });
@@ -91,7 +96,8 @@ std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& st
     return list;
 }
 
-std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name)
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list,
+                                                 const QString& name)
 {
     for (const ClassOfService& cos : list) {
         if (cos.displayName == name)
@@ -393,19 +399,22 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
 void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)
 {
     // The progress window is not shown yet when nothing is found, so it is not hidden either.
-    addWithProgress(QStringLiteral("AddSubscribersByCOS"),
-                    QStringLiteral("SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=") +
-                        sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
-                    QStringLiteral("No subscribers found associated with that COS in the database."), false,
-                    [](Recordset&, StepRunner&) { return true; });
+    addWithProgress(
+        QStringLiteral("AddSubscribersByCOS"),
+        QStringLiteral(
+            "SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=") +
+            sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
+        QStringLiteral("No subscribers found associated with that COS in the database."), false,
+        [](Recordset&, StepRunner&) { return true; });
 }
 
 void SubscriberSelection::AddSubscriberbyDisplayNameSubString(const QString& subStrings)
 {
-    addBySubString(QStringLiteral("AddSubscriberbyDisplayNameSubString"),
-                   QStringLiteral("SELECT SubscriberObjectID as ObjectID, DisplayName FROM vw_Subscriber "
-                                  "WHERE SubscriberType in (1,3)"),
-                   subStrings);
+    addBySubString(
+        QStringLiteral("AddSubscriberbyDisplayNameSubString"),
+        QStringLiteral("SELECT SubscriberObjectID as ObjectID, DisplayName FROM vw_Subscriber "
+                       "WHERE SubscriberType in (1,3)"),
+        subStrings);
 }
 
 void SubscriberSelection::AddSubscriberbyCOSNameSubString(const QString& subStrings)
@@ -413,12 +422,14 @@ void SubscriberSelection::AddSubscriberbyCOSNameSubString(const QString& subStri
     // Subscribers of every type: this query has no type filter.
     addBySubString(
         QStringLiteral("AddSubscriberbyCOSNameSubString"),
-        QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID as ObjectID, vw_COS.TextName as DisplayName "
-                       "FROM vw_Subscriber INNER JOIN vw_COS on vw_Subscriber.COSObjectID=vw_COS.COSObjectID"),
+        QStringLiteral(
+            "SELECT vw_Subscriber.SubscriberObjectID as ObjectID, vw_COS.TextName as DisplayName "
+            "FROM vw_Subscriber INNER JOIN vw_COS on vw_Subscriber.COSObjectID=vw_COS.COSObjectID"),
         subStrings);
 }
 
-void SubscriberSelection::addBySubString(const QString& procedure, const QString& sql, const QString& subStrings)
+void SubscriberSelection::addBySubString(const QString& procedure, const QString& sql,
+                                         const QString& subStrings)
 {
     if (subStrings.isEmpty())
         return;
@@ -428,19 +439,22 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
         if (!trimmed.isEmpty())
             pieces.append(trimmed);
     }
-    StepRunner steps(
-        [&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
+    StepRunner steps([&](const Failure& f) {
+        m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
+    });
     Recordset rs;
     const bool inSets = openSelection(rs, sql, steps);
     walkRows(rs, steps, [&] {
         // A null name contains nothing and is no failure.
-        const std::optional<QVariant> name = steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
+        const std::optional<QVariant> name =
+            steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
         if (!name || name->isNull())
             return;
         const QString displayName = valueToText(*name);
         for (const QString& piece : std::as_const(pieces)) {
             if (displayName.contains(piece, Qt::CaseInsensitive)) {
-                if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+                if (const std::optional<QString> id =
+                        steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
                     addRow(rs, inSets, *id);
                 break; // once per row, however many pieces match
             }
