@@ -87,11 +87,13 @@ const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension
 const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
 
 // "Exactly one row" of an extension lookup, asked of the database for every
-// member at once: the one row's extension, else null.
-QString singleExtensionColumn(const QString& view, const QString& idColumn, const QString& name)
+// member at once: the one row's extension, else null. A member the database
+// already knows to be of the other kind is not looked up.
+QString singleExtensionColumn(const QString& view, const QString& idColumn, int otherKind, const QString& name)
 {
-    return QStringLiteral("(SELECT CASE WHEN COUNT(*) = 1 THEN MAX(x.DTMFAccessID) END FROM ") + view +
-           QStringLiteral(" x WHERE x.") + idColumn + QStringLiteral(" = m.ObjectID) AS ") + name;
+    return QStringLiteral("CASE WHEN m.ObjectType = ") + QString::number(otherKind) +
+           QStringLiteral(" THEN NULL ELSE (SELECT CASE WHEN COUNT(*) = 1 THEN MAX(x.DTMFAccessID) END FROM ") + view +
+           QStringLiteral(" x WHERE x.") + idColumn + QStringLiteral(" = m.ObjectID) END AS ") + name;
 }
 
 } // namespace
@@ -135,12 +137,14 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
     const QString keys = QStringLiteral("(") + sqlKeyTable(owners) + QStringLiteral(") o");
     const QString lists = QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText");
     chunk->read = StepRunner().run([&] {
-        chunk->lists.open(QStringLiteral("SELECT l.*, o.KeyText AS ") + kOwnerKey + QStringLiteral(" FROM ") + keys +
+        // The owner of each row comes back as its number in `owners`.
+        const auto owner = [&owners](const Recordset& rs) { return owners.at(rs.value(kOwnerKey).toLongLong()); };
+        chunk->lists.open(QStringLiteral("SELECT l.*, o.KeyNumber AS ") + kOwnerKey + QStringLiteral(" FROM ") + keys +
                               lists,
                           m_app.strConnectionString);
         qsizetype row = 0;
         for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row)
-            chunk->listRows[chunk->lists.text(kOwnerKey)].push_back(row);
+            chunk->listRows[owner(chunk->lists)].push_back(row);
         // The same list twice for one owner would bring its members twice:
         // such a chunk is left to the walk one row at a time.
         for (const std::vector<qsizetype>& rows : std::as_const(chunk->listRows)) {
@@ -156,20 +160,22 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
                 ids.insert(text);
             }
         }
+        // The member fields the walk reads: a view without one fails here and
+        // the chunk is walked one row at a time, which reports it as ever.
         chunk->members.open(
-            QStringLiteral("SELECT m.*, ") +
-                singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"),
+            QStringLiteral("SELECT m.ObjectType, m.ObjectID, m.Alias, m.DisplayName, ") +
+                singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
                                       kSubscriberExtension) +
                 QStringLiteral(", ") +
-                singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"),
+                singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
                                       kPublicListExtension) +
-                QStringLiteral(", o.KeyText AS ") + kOwnerKey + QStringLiteral(", l.PersonalDListOBjectID AS ") +
+                QStringLiteral(", o.KeyNumber AS ") + kOwnerKey + QStringLiteral(", l.PersonalDListOBjectID AS ") +
                 kListKey + QStringLiteral(" FROM ") + keys + lists +
                 QStringLiteral(" INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = l.PersonalDListOBjectID"),
             m_app.strConnectionString);
         row = 0;
         for (chunk->members.moveFirst(); !chunk->members.atEnd(); chunk->members.moveNext(), ++row)
-            chunk->memberRows[chunk->members.text(kOwnerKey)][chunk->members.text(kListKey)].push_back(row);
+            chunk->memberRows[owner(chunk->members)][chunk->members.text(kListKey)].push_back(row);
     });
     if (!chunk->read) {
         chunk->lists = Recordset();
