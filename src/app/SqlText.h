@@ -36,4 +36,13 @@ inline QString sqlKeyTable(const QStringList& keys)
     return sql;
 }
 
+// "('a', 'b', ...)" for an IN condition; `values` is not empty.
+inline QString sqlInList(const QStringList& values)
+{
+    QString sql = QStringLiteral("(");
+    for (qsizetype i = 0; i < values.size(); ++i)
+        sql += (i == 0 ? QString() : QStringLiteral(", ")) + sqlQuoted(values[i]);
+    return sql + QLatin1Char(')');
+}
+
 } // namespace tarnwick

@@ -75,13 +75,12 @@ struct PrivateListWalk::Chunk
     QSet<QString> owners;
     Recordset lists;
     Recordset members;
-    QHash<QString, std::vector<qsizetype>> listRows;                   // by owner id
-    QHash<QString, QHash<QString, std::vector<qsizetype>>> memberRows; // by owner id, then list id
+    QHash<QString, std::vector<qsizetype>> listRows;   // by owner id
+    QHash<QString, std::vector<qsizetype>> memberRows; // by list id
 };
 
 namespace {
 
-const QString kOwnerKey = QStringLiteral("TarnwickOwnerKey");
 const QString kListKey = QStringLiteral("TarnwickListKey");
 const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
 const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
@@ -94,6 +93,13 @@ QString singleExtensionColumn(const QString& view, const QString& idColumn, int 
     return QStringLiteral("CASE WHEN m.ObjectType = ") + QString::number(otherKind) +
            QStringLiteral(" THEN NULL ELSE (SELECT CASE WHEN COUNT(*) = 1 THEN MAX(x.DTMFAccessID) END FROM ") + view +
            QStringLiteral(" x WHERE x.") + idColumn + QStringLiteral(" = m.ObjectID) END AS ") + name;
+}
+
+bool insertNew(QSet<QString>& set, const QString& value)
+{
+    const qsizetype before = set.size();
+    set.insert(value);
+    return set.size() > before;
 }
 
 } // namespace
@@ -134,31 +140,37 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
 std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners) const
 {
     auto chunk = std::make_unique<Chunk>();
-    const QString keys = QStringLiteral("(") + sqlKeyTable(owners) + QStringLiteral(") o");
-    const QString lists = QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText");
+    const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
     chunk->read = StepRunner().run([&] {
-        // The owner of each row comes back as its number in `owners`.
-        const auto owner = [&owners](const Recordset& rs) { return owners.at(rs.value(kOwnerKey).toLongLong()); };
-        chunk->lists.open(QStringLiteral("SELECT l.*, o.KeyNumber AS ") + kOwnerKey + QStringLiteral(" FROM ") + keys +
-                              lists,
-                          m_app.strConnectionString);
+        // Which owners each stored ParentObjectID stands for, as the database
+        // compares them: letter case and trailing blanks are its business.
+        Recordset pairs;
+        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(owners) +
+                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
+                   m_app.strConnectionString);
+        QHash<QString, QStringList> ownersOf;
+        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
+            QStringList& of = ownersOf[pairs.text(1)];
+            const QString& owner = owners.at(pairs.value(0).toLongLong());
+            if (!of.contains(owner))
+                of.append(owner);
+        }
+        // The lists themselves from one table read, without a join, so that
+        // each owner's come in the order its own query would give them.
+        chunk->lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, m_app.strConnectionString);
+        QSet<QString> listIds;
         qsizetype row = 0;
-        for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row)
-            chunk->listRows[owner(chunk->lists)].push_back(row);
-        // The same list twice for one owner would bring its members twice:
-        // such a chunk is left to the walk one row at a time.
-        for (const std::vector<qsizetype>& rows : std::as_const(chunk->listRows)) {
-            QSet<QString> ids;
-            for (const qsizetype r : rows) {
-                const Recordset one = chunk->lists.rowsOf({r});
-                const QVariant id = one.value(QStringLiteral("PersonalDListOBjectID"));
-                if (id.isNull())
-                    continue;
-                const QString text = valueToText(id);
-                if (ids.contains(text))
-                    throw Failure(ErrorNumber::DatabaseError, QStringLiteral("A private list read twice"));
-                ids.insert(text);
+        for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row) {
+            const QVariant parent = chunk->lists.value(QStringLiteral("ParentObjectID"));
+            if (!parent.isNull()) {
+                for (const QString& owner : ownersOf.value(valueToText(parent)))
+                    chunk->listRows[owner].push_back(row);
             }
+            // A list read twice (for two owners, or twice for one) would
+            // bring its members twice: such a chunk is walked one row at a time.
+            const QVariant id = chunk->lists.value(QStringLiteral("PersonalDListOBjectID"));
+            if (!id.isNull() && !insertNew(listIds, valueToText(id)))
+                throw Failure(ErrorNumber::DatabaseError, QStringLiteral("A private list read twice"));
         }
         // The member fields the walk reads: a view without one fails here and
         // the chunk is walked one row at a time, which reports it as ever.
@@ -169,13 +181,14 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
                 QStringLiteral(", ") +
                 singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
                                       kPublicListExtension) +
-                QStringLiteral(", o.KeyNumber AS ") + kOwnerKey + QStringLiteral(", l.PersonalDListOBjectID AS ") +
-                kListKey + QStringLiteral(" FROM ") + keys + lists +
-                QStringLiteral(" INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = l.PersonalDListOBjectID"),
+                QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
+                QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
+                               "l.PersonalDListOBjectID") +
+                ofOwners,
             m_app.strConnectionString);
         row = 0;
         for (chunk->members.moveFirst(); !chunk->members.atEnd(); chunk->members.moveNext(), ++row)
-            chunk->memberRows[owner(chunk->members)][chunk->members.text(kListKey)].push_back(row);
+            chunk->memberRows[chunk->members.text(kListKey)].push_back(row);
     });
     if (!chunk->read) {
         chunk->lists = Recordset();
@@ -219,7 +232,7 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, cons
         steps.run([&] {
             const QString listId = lists.text(QStringLiteral("PersonalDListOBjectID"));
             if (chunk)
-                members = chunk->members.rowsOf(chunk->memberRows.value(ownerObjectId).value(listId));
+                members = chunk->members.rowsOf(chunk->memberRows.value(listId));
             else
                 members.open(QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
                                  sqlQuoted(listId),
