@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 #if defined(Q_OS_UNIX)
 #include <sys/resource.h>
@@ -28,10 +30,114 @@ long peakRssKiB()
 #if defined(Q_OS_UNIX)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;  // KiB on Linux
+    return usage.ru_maxrss; // KiB on Linux
 #else
     return -1;
 #endif
+}
+
+qint64 cpuMilliseconds()
+{
+#if defined(Q_OS_UNIX)
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+#else
+    return -1;
+#endif
+}
+
+QString postgresOdbcMap()
+{
+    return QStringLiteral(TARNWICK_ODBC_PG_DIR);
+}
+
+int postgresServerPort()
+{
+    const int port = qEnvironmentVariableIntValue("TARNWICK_PG_PORT");
+    return port > 0 ? port : 54329;
+}
+
+namespace {
+
+QString psqlProgram()
+{
+    const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql"))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+    for (const QString& version : found) {
+        const QString psql = QStringLiteral("/usr/lib/postgresql/") + version + QStringLiteral("/bin/psql");
+        if (QFileInfo::exists(psql))
+            return psql;
+    }
+    return QStringLiteral("psql");
+}
+
+QStringList psqlArguments(const QString& database, int port)
+{
+    return {QStringLiteral("-X"), QStringLiteral("-q"),
+            QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+            QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+            QStringLiteral("-p"), QString::number(port),
+            QStringLiteral("-U"), QStringLiteral("tarnwick_owner"),
+            QStringLiteral("-d"), database};
+}
+
+void runChecked(QProcess& process, const QString& what)
+{
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw std::runtime_error(
+            qPrintable(what + QStringLiteral(": ") + QString::fromLocal8Bit(process.readAllStandardError())));
+}
+
+void psql(const QString& database, int port, const QStringList& more)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"),
+               qEnvironmentVariable("TARNWICK_PG_OWNER_PASSWORD", QStringLiteral("tarnwick-owner")));
+    process.setProcessEnvironment(env);
+    process.start(psqlProgram(), psqlArguments(database, port) + more);
+    runChecked(process, QStringLiteral("psql ") + more.join(QLatin1Char(' ')));
+}
+
+} // namespace
+
+void copyIntoPostgres(const QString& sqlitePath, const QString& name, int serverPort)
+{
+    const QString postgres = QStringLiteral("postgres");
+    psql(postgres, serverPort, {QStringLiteral("-c"), QStringLiteral("DROP DATABASE IF EXISTS ") + name});
+    psql(postgres, serverPort, {QStringLiteral("-c"), QStringLiteral("CREATE DATABASE ") + name});
+    psql(name, serverPort, {QStringLiteral("-f"), QStringLiteral(TARNWICK_SOURCE_DIR "/demo/schema.sql")});
+    // sqlite3 writes a null as nothing and an empty text as "", which is what COPY reads back.
+    for (const char* table :
+         {"Cos", "Subscriber", "DtmfAccess", "DistributionList", "PersonalDList", "PersonalDListMember"}) {
+        QProcess reader;
+        QProcess writer;
+        reader.setStandardOutputProcess(&writer);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"),
+                   qEnvironmentVariable("TARNWICK_PG_OWNER_PASSWORD", QStringLiteral("tarnwick-owner")));
+        writer.setProcessEnvironment(env);
+        writer.start(psqlProgram(),
+                     psqlArguments(name, serverPort)
+                         << QStringLiteral("-c")
+                         << QStringLiteral("\\copy %1 FROM STDIN WITH (FORMAT csv)").arg(QString::fromLatin1(table)));
+        reader.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), sqlitePath,
+                                                 QStringLiteral("SELECT * FROM %1").arg(QString::fromLatin1(table))});
+        runChecked(reader, QStringLiteral("sqlite3"));
+        runChecked(writer, QStringLiteral("psql \\copy ") + QString::fromLatin1(table));
+    }
+    psql(name, serverPort,
+         {QStringLiteral("-c"), QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO tarnwick_reader")});
+    psql(name, serverPort, {QStringLiteral("-c"), QStringLiteral("ANALYZE")});
+}
+
+QString postgresConnectionString(const QString& name, int port)
+{
+    return QStringLiteral("Driver={SQL Server};server=127.0.0.1;port=%1;database=%2;uid=tarnwick_reader;pwd=%3")
+        .arg(port)
+        .arg(name, qEnvironmentVariable("TARNWICK_PG_READER_PASSWORD", QStringLiteral("tarnwick-reader")));
 }
 
 void useBuildOdbcMap()

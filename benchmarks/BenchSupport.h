@@ -22,15 +22,28 @@ namespace tarnwick::bench {
 QTextStream& out();
 // Peak resident memory of this process in KiB (-1 where unknown).
 long peakRssKiB();
+// CPU time (user and system) this process has used, in milliseconds.
+qint64 cpuMilliseconds();
 // Points unixODBC at the build's map of "SQL Server" to SQLite, unless the caller chose one.
 void useBuildOdbcMap();
+// The build's map of "SQL Server" to PostgreSQL's driver.
+QString postgresOdbcMap();
+
+// The project's PostgreSQL test server (scripts/postgres-test-server.sh start,
+// on TARNWICK_PG_PORT): copies the tables of a SQLite product database into a
+// new database `name` there (replacing one of that name) with psql, readable by
+// the reader role. Throws std::runtime_error when a step fails.
+void copyIntoPostgres(const QString& sqlitePath, const QString& name, int serverPort);
+// The reader's connection string to that database through `port` (the server's, or a proxy's).
+QString postgresConnectionString(const QString& name, int port);
+int postgresServerPort();
 
 // --database FILE (reuse), --keep FOLDER (build there and keep), --subscribers N.
 struct LargeDatabase
 {
     explicit LargeDatabase(const QStringList& args);
-    QString folder;    // where the benchmark may write
-    QString path;      // the SQLite file
+    QString folder; // where the benchmark may write
+    QString path;   // the SQLite file
     QString connectionString() const;
 
 private:

@@ -1,28 +1,39 @@
-// The export on a product database the size of a large site:
+// The export on a product database the size of a large site, read one row per
+// query (the walks as written) and in sets, measured in one run:
 //   bench_export [--database FILE | --subscribers N] [--keep FOLDER]
+//                [--postgres [--delay-ms MS]] [--paths per-row,sets]
 // Builds the large database (10,000 owners, about 450,000 memberships) in a
-// temporary folder unless one is given, fills the grid with "All Subscribers"
-// and runs the whole export core (log, CSV, walk) on it, then sends the same
-// queries again without writing anything, to show what the database's share
-// of the time is. Prints wall times, rows per second, queries and peak memory.
+// temporary folder unless one is given. Each path runs in a process of its
+// own (so its peak memory is its own): "All Subscribers" fills the grid, then
+// the whole export core (log, CSV, walk) runs on it. With --postgres the
+// database is copied into the project's PostgreSQL test server (start it with
+// scripts/postgres-test-server.sh; TARNWICK_PG_PORT names its port) and read
+// through psqlODBC and a proxy on 127.0.0.1 that adds MS milliseconds to
+// every round trip. Prints queries, wall time, CPU time and peak memory per
+// path, the ratios, whether both files are the same bytes, and on SQLite the
+// sqlite3 tool's time for one joining statement over the same database.
 #include "BenchSupport.h"
+#include "DelayProxy.h"
 
 #include "app/AppContext.h"
 #include "app/Recordset.h"
-#include "app/SqlText.h"
 #include "export/ExportRun.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTextStream>
 
 #include <cstdio>
 #include <exception>
+#include <map>
+#include <optional>
 
 namespace {
 
@@ -35,55 +46,141 @@ struct NoProgress : tarnwick::ExportProgress
     void setCaption(const QString&) override {}
 };
 
+// CR LF pairs, also one split across two reads.
 qint64 countLines(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     qint64 lines = 0;
+    char previous = 0;
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(1 << 20);
-        lines += chunk.count("\r\n");
+        for (const char c : chunk) {
+            if (c == '\n' && previous == '\r')
+                ++lines;
+            previous = c;
+        }
     }
     return lines;
 }
 
-// The walk's queries, in the walk's order, with nothing written: one list
-// query per owner, one member query per list, one extension query per member.
-qint64 replayQueries(const tarnwick::SelectionGrid& grid, const QString& connection)
+// One path in this process: the grid filled by "All Subscribers", then the export.
+int measure(const QString& path, const QString& connection, const QString& folder)
 {
-    using tarnwick::Recordset;
-    qint64 queries = 0;
-    const int objectId = grid.ColIndex(QStringLiteral("ObjectID"));
-    for (int row = 1; row < grid.Rows(); ++row) {
-        Recordset lists;
-        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") +
-                       tarnwick::sqlQuoted(grid.TextMatrix(row, objectId)),
-                   connection);
-        ++queries;
-        for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
-            Recordset members;
-            members.open(
-                QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
-                    tarnwick::sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
-                connection);
-            ++queries;
-            for (members.moveFirst(); !members.atEnd(); members.moveNext()) {
-                const bool subscriber = members.value(QStringLiteral("ObjectType")).toInt() == 1;
-                Recordset ext;
-                ext.open(
-                    (subscriber
-                         ? QStringLiteral(
-                               "SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=")
-                         : QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE "
-                                          "SystemDListObjectID=")) +
-                        tarnwick::sqlQuoted(members.value(QStringLiteral("ObjectID")).toString()),
-                    connection);
-                ++queries;
-            }
+    const LargeDatabase db({QStringLiteral("--database"), QStringLiteral("unused"), QStringLiteral("--keep"), folder});
+    BenchApp bench(db);
+    tarnwick::AppContext& app = *bench.app;
+    app.strConnectionString = connection;
+    app.perRowQueries = path == QLatin1String("per-row");
+
+    tarnwick::SelectionGrid grid;
+    tarnwick::ProgressLabels labels;
+    tarnwick::SubscriberSelection selection(app, grid, labels);
+    QElapsedTimer timer;
+    timer.start();
+    const int owners = selection.fillGrid({});
+    const qint64 fillMs = timer.elapsed();
+    const qint64 fillQueries = tarnwick::databaseQueryCount();
+
+    const QString csv = QDir(folder).filePath(QStringLiteral("export-%1.csv").arg(path));
+    NoProgress progress;
+    tarnwick::ExportRun run(app, grid, progress);
+    timer.restart();
+    run.run(csv);
+    const qint64 exportMs = timer.elapsed();
+    const qint64 exportQueries = tarnwick::databaseQueryCount() - fillQueries;
+    tarnwick::closeDatabaseConnections();
+    out() << "RESULT " << owners << ' ' << fillQueries << ' ' << fillMs << ' ' << exportQueries << ' ' << exportMs
+          << ' ' << cpuMilliseconds() << ' ' << peakRssKiB() << ' ' << countLines(csv) - 1 << ' '
+          << app.log.intErrorCount() << ' ' << csv << '\n';
+    out().flush();
+    return 0;
+}
+
+struct Result
+{
+    qint64 owners = 0, fillQueries = 0, fillMs = 0, exportQueries = 0, exportMs = 0, cpuMs = 0, peakKiB = 0, rows = 0,
+           errors = 0;
+    QString csv;
+};
+
+std::optional<Result> runPath(const QString& path, const QString& connection, const QString& odbcMap,
+                              const QString& folder)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ODBCSYSINI"), odbcMap);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure"), path, connection, folder});
+    child.waitForFinished(-1);
+    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (!line.startsWith(QLatin1String("RESULT ")))
+            continue;
+        const QStringList f = line.split(QLatin1Char(' '));
+        if (f.size() < 11)
+            break;
+        Result r{f[1].toLongLong(), f[2].toLongLong(),
+                 f[3].toLongLong(), f[4].toLongLong(),
+                 f[5].toLongLong(), f[6].toLongLong(),
+                 f[7].toLongLong(), f[8].toLongLong(),
+                 f[9].toLongLong(), QStringList(f.mid(10)).join(QLatin1Char(' '))};
+        return r;
+    }
+    std::fprintf(stderr, "bench_export: the %s path gave no result\n", qPrintable(path));
+    return std::nullopt;
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+}
+
+// The floor: every owner's lists, members and extensions in one statement of
+// the sqlite3 tool, written as CSV.
+std::pair<qint64, qint64> sqliteFloor(const QString& database, const QString& folder)
+{
+    const QString output = QDir(folder).filePath(QStringLiteral("sqlite3-floor.csv"));
+    const QString sql =
+        QStringLiteral(
+            ".mode csv\n.output %1\n"
+            "SELECT s.Alias, s.DisplayName, s.DTMFAccessID, l.DisplayName, l.DTMFAccessID, "
+            "CASE m.ObjectType WHEN 1 THEN 'SUBSCRIBER' ELSE 'PUBLIC LIST' END, m.Alias, m.DisplayName, "
+            "CASE m.ObjectType WHEN 1 THEN (SELECT CASE WHEN COUNT(*) = 1 THEN trim(MAX(x.DTMFAccessID)) END "
+            "FROM vw_Subscriber x WHERE x.SubscriberObjectID = m.ObjectID) "
+            "ELSE (SELECT CASE WHEN COUNT(*) = 1 THEN MAX(d.DTMFAccessID) END FROM vw_DistributionList d "
+            "WHERE d.SystemDListObjectID = m.ObjectID) END "
+            "FROM vw_Subscriber s INNER JOIN vw_PersonalDList l ON l.ParentObjectID = s.SubscriberObjectID "
+            "INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = l.PersonalDListOBjectID "
+            "WHERE s.SubscriberType IN (1,3) AND m.ObjectType IN (1,2);\n")
+            .arg(output);
+    QProcess sqlite;
+    QElapsedTimer timer;
+    timer.start();
+    sqlite.start(QStringLiteral("sqlite3"), {database});
+    sqlite.write(sql.toUtf8());
+    sqlite.closeWriteChannel();
+    sqlite.waitForFinished(-1);
+    const qint64 ms = timer.elapsed();
+    QFile file(output);
+    qint64 rows = 0;
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd()) {
+            const QByteArray chunk = file.read(1 << 20);
+            rows += chunk.count('\n');
         }
     }
-    return queries;
+    return {ms, rows};
+}
+
+QString ratio(qint64 reference, qint64 value)
+{
+    return value > 0 ? QString::number(double(reference) / double(value), 'f', 1) + QLatin1Char('x')
+                     : QStringLiteral("-");
 }
 
 } // namespace
@@ -96,42 +193,73 @@ int main(int argc, char** argv)
     args.removeFirst();
 
     try {
+        if (args.size() == 4 && args[0] == QLatin1String("--measure"))
+            return measure(args[1], args[2], args[3]);
+
+        const bool postgres = args.contains(QStringLiteral("--postgres"));
+        double delayMs = 0;
+        QStringList paths{QStringLiteral("per-row"), QStringLiteral("sets")};
+        for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == QLatin1String("--delay-ms"))
+                delayMs = args[i + 1].toDouble();
+            else if (args[i] == QLatin1String("--paths"))
+                paths = args[i + 1].split(QLatin1Char(','));
+        }
+
         const LargeDatabase database(args);
-        BenchApp bench(database);
-        tarnwick::AppContext& app = *bench.app;
-        const QString folder = database.folder;
-
-        tarnwick::SelectionGrid grid;
-        tarnwick::ProgressLabels labels;
-        tarnwick::SubscriberSelection selection(app, grid, labels);
-        QElapsedTimer timer;
-        timer.start();
-        tarnwick::SelectionRequest all;
-        const int owners = selection.fillGrid(all);
-        out() << "grid: " << owners << " owners in " << timer.elapsed() << " ms\n";
+        QString connection = database.connectionString();
+        QString odbcMap = qEnvironmentVariable("ODBCSYSINI");
+        std::optional<DelayProxy> proxy;
+        if (postgres) {
+            QElapsedTimer timer;
+            timer.start();
+            const QString name = QStringLiteral("tarnwick_bench");
+            copyIntoPostgres(database.path, name, postgresServerPort());
+            proxy.emplace(postgresServerPort(), std::chrono::microseconds(qint64(delayMs * 1000)));
+            connection = postgresConnectionString(name, proxy->port());
+            odbcMap = postgresOdbcMap();
+            out() << "copied into PostgreSQL on port " << postgresServerPort() << " in " << timer.elapsed()
+                  << " ms; read through a proxy adding " << delayMs << " ms per round trip\n";
+        }
+        out() << "database: " << (postgres ? QStringLiteral("PostgreSQL (psqlODBC)") : QStringLiteral("SQLite")) << ", "
+              << database.path << "\n";
         out().flush();
 
-        const QString csv = QDir(folder).filePath(QStringLiteral("private lists.csv"));
-        NoProgress progress;
-        tarnwick::ExportRun run(app, grid, progress);
-        const qint64 queriesBefore = tarnwick::databaseQueryCount();
-        timer.restart();
-        run.run(csv);
-        const qint64 exportMs = timer.elapsed();
-        const qint64 queries = tarnwick::databaseQueryCount() - queriesBefore;
-        const qint64 rows = countLines(csv) - 1;
-        out() << "export: " << rows << " CSV rows in " << exportMs << " ms, "
-              << (exportMs > 0 ? rows * 1000 / exportMs : 0) << " rows/s, " << queries
-              << " queries, " << app.log.intErrorCount() << " errors, " << app.log.intWarningCount()
-              << " warnings, peak memory " << peakRssKiB() / 1024 << " MiB\n";
-        out().flush();
+        std::map<QString, Result> results;
+        for (const QString& path : std::as_const(paths)) {
+            if (const std::optional<Result> r = runPath(path, connection, odbcMap, database.folder))
+                results[path] = *r;
+        }
 
-        timer.restart();
-        const qint64 replayed = replayQueries(grid, app.strConnectionString);
-        const qint64 replayMs = timer.elapsed();
-        out() << "the same " << replayed << " queries alone: " << replayMs << " ms ("
-              << (exportMs > 0 ? replayMs * 100 / exportMs : 0) << "% of the export), "
-              << (replayed > 0 ? replayMs * 1000000 / replayed / 1000.0 : 0.0) << " us per query\n";
+        out() << "\n| path | owners | CSV rows | errors | fill queries | fill ms | export queries | export ms | "
+                 "CPU ms | peak MiB |\n|---|---|---|---|---|---|---|---|---|---|\n";
+        for (const QString& path : std::as_const(paths)) {
+            if (!results.count(path))
+                continue;
+            const Result& r = results[path];
+            out() << "| " << path << " | " << r.owners << " | " << r.rows << " | " << r.errors << " | " << r.fillQueries
+                  << " | " << r.fillMs << " | " << r.exportQueries << " | " << r.exportMs << " | " << r.cpuMs << " | "
+                  << r.peakKiB / 1024 << " |\n";
+        }
+        if (results.count(QStringLiteral("per-row")) && results.count(QStringLiteral("sets"))) {
+            const Result& a = results[QStringLiteral("per-row")];
+            const Result& b = results[QStringLiteral("sets")];
+            out() << "\nsets vs per-row: export " << ratio(a.exportMs, b.exportMs) << " faster, grid fill "
+                  << ratio(a.fillMs, b.fillMs) << " faster, queries " << a.fillQueries + a.exportQueries << " -> "
+                  << b.fillQueries + b.exportQueries << "; the two CSV files are "
+                  << (fileHash(a.csv) == fileHash(b.csv) ? "the same bytes" : "DIFFERENT") << "\n";
+        }
+        if (!postgres) {
+            const auto [floorMs, floorRows] = sqliteFloor(database.path, database.folder);
+            out() << "sqlite3, one joining statement to CSV: " << floorRows << " rows in " << floorMs << " ms";
+            if (results.count(QStringLiteral("sets")))
+                out() << "; sets take "
+                      << QString::number(double(results[QStringLiteral("sets")].exportMs) /
+                                             double(qMax<qint64>(floorMs, 1)),
+                                         'f', 2)
+                      << "x its time";
+            out() << "\n";
+        }
         out().flush();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_export: %s\n", e.what());

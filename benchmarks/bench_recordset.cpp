@@ -77,8 +77,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({QStringLiteral("point-queries"), QStringLiteral("Point queries to time."), QStringLiteral("n"),
                       QStringLiteral("2000")});
-    parser.addOption({QStringLiteral("walks"), QStringLiteral("Full walks to time."), QStringLiteral("n"),
-                      QStringLiteral("21")});
+    parser.addOption(
+        {QStringLiteral("walks"), QStringLiteral("Full walks to time."), QStringLiteral("n"), QStringLiteral("21")});
     parser.addOption({QStringLiteral("keep"), QStringLiteral("Build the database in this folder and keep it."),
                       QStringLiteral("folder")});
     parser.addOption({QStringLiteral("database"),
@@ -105,8 +105,8 @@ int main(int argc, char** argv)
         for (int i = 0; i < pointQueries; ++i) {
             const QString sql = QStringLiteral("SELECT SubscriberObjectID, Alias, FirstName, LastName, DisplayName, "
                                                "DTMFAccessID, COSObjectID FROM vw_Subscriber "
-                                               "WHERE SubscriberObjectID='")
-                                + ids[pick(rng)] + QLatin1Char('\'');
+                                               "WHERE SubscriberObjectID='") +
+                                ids[pick(rng)] + QLatin1Char('\'');
             timer.restart();
             Recordset rs;
             rs.open(sql, connection);
@@ -127,14 +127,14 @@ int main(int argc, char** argv)
                 ns.push_back(double(timer.nsecsElapsed()));
             }
             const Stats s = stats(ns);
-            out() << label << " (" << rows << " rows, open and walk), " << walks << " runs: median "
-                  << millis(s.median) << ", min " << millis(s.min) << " (" << micros(s.median / double(rows))
-                  << " a row)\n";
+            out() << label << " (" << rows << " rows, open and walk), " << walks << " runs: median " << millis(s.median)
+                  << ", min " << millis(s.min) << " (" << micros(s.median / double(rows)) << " a row)\n";
         };
         timeWalks(QStringLiteral("all subscribers"),
                   QStringLiteral("SELECT SubscriberObjectID AS ObjectID FROM vw_Subscriber"));
-        timeWalks(QStringLiteral("subscribers of type 1 and 3"),
-                  QStringLiteral("SELECT SubscriberObjectID AS ObjectID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"));
+        timeWalks(
+            QStringLiteral("subscribers of type 1 and 3"),
+            QStringLiteral("SELECT SubscriberObjectID AS ObjectID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"));
 
         out() << "queries sent: " << tarnwick::databaseQueryCount() << ", point queries with a name: " << found << "\n"
               << "peak RSS: " << peakRssKiB() / 1024 << " MiB\n";

@@ -3,9 +3,11 @@
 // Builds the large database (10,000 subscribers, or N) in a temporary folder
 // unless one is given, writes a CSV file of 10,000 lines naming its
 // subscribers (from the first again when there are fewer), then measures in a
-// fresh process each (so each peak memory is its own):
+// fresh process each (so each peak memory is its own), reading one row per
+// query (the procedures as written) and in sets:
 //   all  "All Subscribers" filling the grid through the real page,
 //   csv  "Subscribers referenced in this CSV file:" importing that file.
+// Prints rows, wall and CPU time, queries and peak memory, and the ratios.
 // Runs offscreen; messages the page shows go to stderr.
 #include "BenchSupport.h"
 #include "DemoDatabase.h"
@@ -34,11 +36,12 @@ using namespace tarnwick::bench;
 
 // One measurement in this process: the page is loaded (its class-of-service
 // lists read), then the timed Add Subscribers click.
-int measure(const QString& what, const QString& database, const QString& csv)
+int measure(const QString& what, const QString& path, const QString& database, const QString& csv)
 {
     const LargeDatabase db({QStringLiteral("--database"), database});
     BenchApp bench(db, true);
     tarnwick::AppContext& app = *bench.app;
+    app.perRowQueries = path == QLatin1String("per-row");
 
     tarnwick::Wizard wizard(app);
     tarnwick::frmChooseSubscribers& page = wizard.selectionPage();
@@ -52,16 +55,16 @@ int measure(const QString& what, const QString& database, const QString& csv)
     QCoreApplication::processEvents();
 
     const qint64 queriesBefore = tarnwick::databaseQueryCount();
+    const qint64 cpuBefore = cpuMilliseconds();
     QElapsedTimer timer;
     timer.start();
     page.findChild<QPushButton*>(QStringLiteral("cmdView"))->click();
     QCoreApplication::processEvents(); // the one repaint after the load
     const qint64 ms = timer.elapsed();
 
-    out() << what << ": " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text()
-          << " rows in " << ms << " ms, " << (tarnwick::databaseQueryCount() - queriesBefore)
-          << " queries, peak memory " << peakRssKiB() / 1024 << " MiB, " << bench.ui.messages
-          << " messages\n";
+    out() << "RESULT " << page.findChild<QLineEdit*>(QStringLiteral("txtUsersInGrid"))->text() << ' ' << ms << ' '
+          << cpuMilliseconds() - cpuBefore << ' ' << (tarnwick::databaseQueryCount() - queriesBefore) << ' '
+          << peakRssKiB() / 1024 << ' ' << bench.ui.messages << '\n';
     out().flush();
     return 0;
 }
@@ -71,10 +74,8 @@ int writeCsv(const QString& database, const QString& path)
 {
     constexpr int kLines = 10000;
     tarnwick::Recordset rs;
-    rs.open(
-        QStringLiteral(
-            "SELECT Alias, DTMFAccessID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"),
-        tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database)));
+    rs.open(QStringLiteral("SELECT Alias, DTMFAccessID FROM vw_Subscriber WHERE SubscriberType IN (1,3)"),
+            tarnwick::demo::DemoDatabase::sqliteConnectionString(QDir::toNativeSeparators(database)));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return 0;
@@ -87,8 +88,7 @@ int writeCsv(const QString& database, const QString& path)
         if (rs.atEnd())
             rs.moveFirst();
         file.write(tarnwick::GetFieldString(rs, QStringLiteral("Alias")).toLocal8Bit() + ',' +
-                   tarnwick::GetFieldString(rs, QStringLiteral("DTMFAccessID")).toLocal8Bit() +
-                   "\r\n");
+                   tarnwick::GetFieldString(rs, QStringLiteral("DTMFAccessID")).toLocal8Bit() + "\r\n");
         ++lines;
         rs.moveNext();
     }
@@ -107,24 +107,44 @@ int main(int argc, char** argv)
     args.removeFirst();
 
     try {
-        if (args.size() == 4 && args[0] == QLatin1String("--measure"))
-            return measure(args[1], args[2], args[3]);
+        if (args.size() == 5 && args[0] == QLatin1String("--measure"))
+            return measure(args[1], args[2], args[3], args[4]);
 
+        QStringList ratios;
         const LargeDatabase large(args);
         const QString folder = large.folder;
         const QString database = large.path;
         const QString csv = QDir(folder).filePath(QStringLiteral("subscribers.csv"));
-        out() << "csv file: " << writeCsv(database, csv) << " lines\n";
+        out() << "csv file: " << writeCsv(database, csv) << " lines\n\n"
+              << "| load | path | grid rows | wall ms | CPU ms | queries | peak MiB | messages |\n"
+              << "|---|---|---|---|---|---|---|---|\n";
         out().flush();
         for (const char* what : {"all", "csv"}) {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--measure"), QString::fromLatin1(what), database, csv});
-            child.waitForFinished(-1);
-            out() << child.readAllStandardOutput();
-            out().flush();
+            QList<qint64> wall;
+            for (const char* path : {"per-row", "sets"}) {
+                QProcess child;
+                child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                child.start(
+                    QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--measure"), QString::fromLatin1(what), QString::fromLatin1(path), database, csv});
+                child.waitForFinished(-1);
+                const QStringList f = QString::fromLocal8Bit(child.readAllStandardOutput())
+                                          .section(QStringLiteral("RESULT "), 1)
+                                          .trimmed()
+                                          .split(QLatin1Char(' '));
+                if (f.size() < 6)
+                    continue;
+                wall << f[1].toLongLong();
+                out() << "| " << what << " | " << path << " | " << f.join(QStringLiteral(" | ")) << " |\n";
+                out().flush();
+            }
+            if (wall.size() == 2 && wall[1] > 0)
+                ratios << QStringLiteral("%1: sets %2x faster")
+                              .arg(QString::fromLatin1(what))
+                              .arg(double(wall[0]) / double(wall[1]), 0, 'f', 1);
         }
+        out() << "\n" << ratios.join(QStringLiteral("; ")) << "\n";
+        out().flush();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_selection: %s\n", e.what());
         return 1;

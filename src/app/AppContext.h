@@ -42,6 +42,9 @@ struct AppContext
     VersionInfo InstalledVersion;
     // The page the update check reads; tests point it at a local server.
     HomePage homePage = HomePage::fromBuild();
+    // Read the product database one row per query, as the walks are written,
+    // instead of in sets: the reference the set reading is held to.
+    bool perRowQueries = false;
 };
 
 } // namespace tarnwick

@@ -146,6 +146,22 @@ void Recordset::requireRow() const
                                      "Requested operation requires a current record."));
 }
 
+Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
+{
+    requireOpen();
+    Recordset part;
+    part.m_open = true;
+    part.m_names = m_names;
+    const auto width = size_t(m_names.size());
+    part.m_cells.reserve(rows.size() * width);
+    for (const qsizetype row : rows) {
+        const auto first = m_cells.begin() + std::ptrdiff_t(size_t(row) * width);
+        part.m_cells.insert(part.m_cells.end(), first, first + std::ptrdiff_t(width));
+    }
+    part.m_rows = qsizetype(rows.size());
+    return part;
+}
+
 qsizetype Recordset::recordCount() const
 {
     requireOpen();

@@ -44,6 +44,10 @@ public:
 
     QStringList fieldNames() const { return m_names; }
 
+    // An open recordset holding the given rows of this one, in that order:
+    // reading in sets hands each owner or list its own share of one query.
+    Recordset rowsOf(const std::vector<qsizetype>& rows) const;
+
 private:
     void requireOpen() const;
     void requireRow() const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnwick {
 
@@ -12,6 +13,36 @@ inline QString sqlQuoted(const QString& value)
     QString inner = value;
     inner.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+
+// Reading in sets: at most this many keys go into one query, which keeps a
+// chunk's memory small and stays under SQLite's 500 terms of a compound SELECT.
+inline constexpr qsizetype kKeysPerQuery = 400;
+
+// A table of keys for a derived table, in standard SQL every product database
+// takes: "SELECT 0 AS KeyNumber, 'a' AS KeyText UNION ALL SELECT 1, 'b' ...".
+// Each key's number is its index in `keys`. Joining on KeyText leaves every
+// comparison of ids to the database, with its own letter case and blanks.
+inline QString sqlKeyTable(const QStringList& keys)
+{
+    QString sql;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (i == 0)
+            sql += QStringLiteral("SELECT 0 AS KeyNumber, ") + sqlQuoted(keys[i]) + QStringLiteral(" AS KeyText");
+        else
+            sql +=
+                QStringLiteral(" UNION ALL SELECT ") + QString::number(i) + QStringLiteral(", ") + sqlQuoted(keys[i]);
+    }
+    return sql;
+}
+
+// "('a', 'b', ...)" for an IN condition; `values` is not empty.
+inline QString sqlInList(const QStringList& values)
+{
+    QString sql = QStringLiteral("(");
+    for (qsizetype i = 0; i < values.size(); ++i)
+        sql += (i == 0 ? QString() : QStringLiteral(", ")) + sqlQuoted(values[i]);
+    return sql + QLatin1Char(')');
 }
 
 } // namespace tarnwick

@@ -69,6 +69,8 @@ QString exportCommandUsage()
         "                         only once the new one is whole\n"
         "  --encoding=utf-8       write FILE as UTF-8 with a byte-order mark instead of\n"
         "                         the system's code page (--encoding=code-page)\n"
+        "  --per-row-queries      read the database one row per query instead of in sets\n"
+        "                         (slower; the same files)\n"
         "  -h, --help             this text\n"
         "\n"
         "Progress goes to stderr: a live bar on a terminal, one line per subscriber\n"
@@ -94,7 +96,9 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     const QCommandLineOption encoding(QStringLiteral("encoding"), QString(), QStringLiteral("name"));
     parser.addOption(help);
     parser.addOption(output);
+    const QCommandLineOption perRow(QStringLiteral("per-row-queries"));
     parser.addOption(encoding);
+    parser.addOption(perRow);
     for (const ModeOption& mode : kModeOptions) {
         const QString name = QString::fromLatin1(mode.name);
         parser.addOption(mode.mode == SelectionMode::AllSubscribers
@@ -159,6 +163,7 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
     if (parser.isSet(encoding) && !options.utf8 && encodingName != QStringLiteral("code-page") &&
         options.error.isEmpty())
         options.error = QStringLiteral("--encoding takes utf-8 or code-page");
+    options.perRowQueries = parser.isSet(perRow);
     return options;
 }
 
@@ -166,6 +171,7 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
                      SelectionProgress& selectionProgress)
 {
     RunStartupGates(app);
+    app.perRowQueries = options.perRowQueries;
 
     // What the selection page's load reads before anything can be chosen;
     // an empty class-of-service table ends the program here as it does there.

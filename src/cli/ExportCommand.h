@@ -25,6 +25,7 @@ struct ExportCommandOptions
     SelectionRequest request; // the mode and its inputs; a class of service by its name
     QString output;
     bool utf8 = false; // --encoding=utf-8: UTF-8 with a byte-order mark instead of the code page
+    bool perRowQueries = false; // --per-row-queries: one query per row, as the walks are written
     bool help = false;
     QString error; // what is wrong with the arguments; empty when nothing is
 };

@@ -162,6 +162,14 @@ void ExportRun::ExportData()
     const int displayName = m_grid.ColIndex(QStringLiteral("Displayname"));
     const int extension = m_grid.ColIndex(QStringLiteral("Extension"));
 
+    // The walk reads its owners in sets when it knows them in advance.
+    QStringList owners;
+    for (int i = 1; i <= last; ++i) {
+        if (m_grid.CellChecked(i, selected) == SelectionGrid::kChecked)
+            owners.append(m_grid.TextMatrix(i, objectId));
+    }
+    m_walk.expectOwners(owners);
+
     for (int i = 1; i <= last; ++i) {
         m_progress.setValue(i);
         const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") + QString::number(last) +

@@ -6,6 +6,8 @@
 #include "app/StepRunner.h"
 #include "platform/TextFileWriter.h"
 
+#include <QSet>
+
 #include <array>
 
 namespace tarnwick {
@@ -36,8 +38,7 @@ QString field(const QString& value)
 {
     bool needsQuotes = false;
     for (const QChar c : value) {
-        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
-            c == QLatin1Char('\n')) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
             needsQuotes = true;
             break;
         }
@@ -52,9 +53,8 @@ QString field(const QString& value)
 QString line(const MemberRow& row)
 {
     const std::array<const QString*, 9> values{
-        &row.ownerAlias,     &row.ownerDisplayName, &row.ownerExtension, &row.listName,
-        &row.listId,         &row.memberType,       &row.memberAlias,    &row.memberDisplayName,
-        &row.memberExtension};
+        &row.ownerAlias, &row.ownerDisplayName, &row.ownerExtension,    &row.listName,       &row.listId,
+        &row.memberType, &row.memberAlias,      &row.memberDisplayName, &row.memberExtension};
     QString out;
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
@@ -66,28 +66,158 @@ QString line(const MemberRow& row)
 
 } // namespace MembershipCsv
 
-PrivateListWalk::PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile)
-    : m_app(app), m_tsCSVFile(tsCSVFile)
+// What one set query read for a chunk of owners: their lists, and the lists'
+// members with each member's extension, with the rows of each owner and of
+// each list found by the keys the database matched them on.
+struct PrivateListWalk::Chunk
 {
+    bool read = false; // false: a set query failed, the chunk is walked one row at a time
+    QSet<QString> owners;
+    Recordset lists;
+    Recordset members;
+    QHash<QString, std::vector<qsizetype>> listRows;   // by owner id
+    QHash<QString, std::vector<qsizetype>> memberRows; // by list id
+};
+
+namespace {
+
+const QString kListKey = QStringLiteral("TarnwickListKey");
+const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
+const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
+
+// "Exactly one row" of an extension lookup, asked of the database for every
+// member at once: the one row's extension, else null. A member the database
+// already knows to be of the other kind is not looked up.
+QString singleExtensionColumn(const QString& view, const QString& idColumn, int otherKind, const QString& name)
+{
+    return QStringLiteral("CASE WHEN m.ObjectType = ") + QString::number(otherKind) +
+           QStringLiteral(" THEN NULL ELSE (SELECT CASE WHEN COUNT(*) = 1 THEN MAX(x.DTMFAccessID) END FROM ") + view +
+           QStringLiteral(" x WHERE x.") + idColumn + QStringLiteral(" = m.ObjectID) END AS ") + name;
 }
 
-void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
-                                              const QString& ownerAlias,
-                                              const QString& ownerDisplayName,
-                                              const QString& ownerExtension)
+bool insertNew(QSet<QString>& set, const QString& value)
+{
+    const qsizetype before = set.size();
+    set.insert(value);
+    return set.size() > before;
+}
+
+} // namespace
+
+PrivateListWalk::PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile) : m_app(app), m_tsCSVFile(tsCSVFile) {}
+
+PrivateListWalk::~PrivateListWalk() = default;
+
+void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
+{
+    m_owners = ownerObjectIds;
+    m_next = 0;
+    m_chunk.reset();
+}
+
+const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObjectId)
+{
+    if (m_app.perRowQueries || m_next >= m_owners.size() || m_owners[m_next] != ownerObjectId)
+        return nullptr; // not the owner expected next: asked one row at a time
+    const qsizetype at = m_next++;
+    if (!m_chunk || !m_chunk->owners.contains(ownerObjectId)) {
+        // This owner and the next ones, up to a chunk of distinct ids.
+        QStringList owners;
+        QSet<QString> seen;
+        for (qsizetype i = at; i < m_owners.size() && owners.size() < kKeysPerQuery; ++i) {
+            if (!seen.contains(m_owners[i])) {
+                seen.insert(m_owners[i]);
+                owners.append(m_owners[i]);
+            }
+        }
+        m_chunk.reset();
+        m_chunk = readChunk(owners);
+        m_chunk->owners = std::move(seen);
+    }
+    return m_chunk->read ? m_chunk.get() : nullptr;
+}
+
+std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners) const
+{
+    auto chunk = std::make_unique<Chunk>();
+    const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
+    chunk->read = StepRunner().run([&] {
+        // Which owners each stored ParentObjectID stands for, as the database
+        // compares them: letter case and trailing blanks are its business.
+        Recordset pairs;
+        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(owners) +
+                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
+                   m_app.strConnectionString);
+        QHash<QString, QStringList> ownersOf;
+        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
+            QStringList& of = ownersOf[pairs.text(1)];
+            const QString& owner = owners.at(pairs.value(0).toLongLong());
+            if (!of.contains(owner))
+                of.append(owner);
+        }
+        // The lists themselves from one table read, without a join, so that
+        // each owner's come in the order its own query would give them.
+        chunk->lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, m_app.strConnectionString);
+        QSet<QString> listIds;
+        qsizetype row = 0;
+        for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row) {
+            const QVariant parent = chunk->lists.value(QStringLiteral("ParentObjectID"));
+            if (!parent.isNull()) {
+                for (const QString& owner : ownersOf.value(valueToText(parent)))
+                    chunk->listRows[owner].push_back(row);
+            }
+            // A list read twice (for two owners, or twice for one) would
+            // bring its members twice: such a chunk is walked one row at a time.
+            const QVariant id = chunk->lists.value(QStringLiteral("PersonalDListOBjectID"));
+            if (!id.isNull() && !insertNew(listIds, valueToText(id)))
+                throw Failure(ErrorNumber::DatabaseError, QStringLiteral("A private list read twice"));
+        }
+        // The member fields the walk reads: a view without one fails here and
+        // the chunk is walked one row at a time, which reports it as ever.
+        chunk->members.open(
+            QStringLiteral("SELECT m.ObjectType, m.ObjectID, m.Alias, m.DisplayName, ") +
+                singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
+                                      kSubscriberExtension) +
+                QStringLiteral(", ") +
+                singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
+                                      kPublicListExtension) +
+                QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
+                QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
+                               "l.PersonalDListOBjectID") +
+                ofOwners,
+            m_app.strConnectionString);
+        row = 0;
+        for (chunk->members.moveFirst(); !chunk->members.atEnd(); chunk->members.moveNext(), ++row)
+            chunk->memberRows[chunk->members.text(kListKey)].push_back(row);
+    });
+    if (!chunk->read) {
+        chunk->lists = Recordset();
+        chunk->members = Recordset();
+        chunk->listRows.clear();
+        chunk->memberRows.clear();
+    }
+    return chunk;
+}
+
+void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
+                                              const QString& ownerDisplayName, const QString& ownerExtension)
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(
-            ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
+        m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     const MemberRow owner{ownerAlias, ownerDisplayName, ownerExtension, {}, {}, {}, {}, {}, {}};
 
+    const Chunk* chunk = chunkFor(ownerObjectId);
+    m_reading = chunk;
     Recordset lists;
-    steps.run([&] {
-        lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") +
-                       sqlQuoted(ownerObjectId),
-                   m_app.strConnectionString);
-    });
+    if (chunk)
+        lists = chunk->lists.rowsOf(chunk->listRows.value(ownerObjectId));
+    else
+        steps.run([&] {
+            lists.open(QStringLiteral("SELECT * FROM vw_PersonalDList WHERE ParentObjectID=") +
+                           sqlQuoted(ownerObjectId),
+                       m_app.strConnectionString);
+        });
     // A failed list query has been logged already; the subscriber ends quietly.
     if (!lists.isOpen())
         return;
@@ -100,16 +230,18 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
                              GetFieldString(lists, QStringLiteral("alias")));
         Recordset members;
         steps.run([&] {
-            members.open(
-                QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
-                    sqlQuoted(lists.text(QStringLiteral("PersonalDListOBjectID"))),
-                m_app.strConnectionString);
+            const QString listId = lists.text(QStringLiteral("PersonalDListOBjectID"));
+            if (chunk)
+                members = chunk->members.rowsOf(chunk->memberRows.value(listId));
+            else
+                members.open(QStringLiteral("SELECT * FROM vw_PersonalDListMember WHERE ParentObjectID=") +
+                                 sqlQuoted(listId),
+                             m_app.strConnectionString);
         });
         if (!members.isOpen())
             continue;
         if (members.recordCount() < 1) {
-            m_app.log.WriteToLog(
-                QStringLiteral("            No members found for this private list"));
+            m_app.log.WriteToLog(QStringLiteral("            No members found for this private list"));
             continue;
         }
         for (members.moveFirst(); !members.atEnd(); members.moveNext())
@@ -120,21 +252,16 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
 void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& members, MemberRow row)
 {
     StepRunner steps([this](const Failure& f) {
-        m_app.log.WriteToLog(
-            ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
+        m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     // A failed comparison goes on into the subscriber branch, as the walk
     // always has; a type that is neither kind is passed over without a word.
     if (steps.test([&] { return objectTypeIs(members, 1); })) {
         row.memberType = kSubscriberMember;
-        steps.run([&] {
-            row.memberExtension = GetSubscriberExtension(members.text(QStringLiteral("ObjectID")));
-        });
+        steps.run([&] { row.memberExtension = memberExtension(MemberKind::Subscriber, lists, members); });
     } else if (steps.value([&] { return objectTypeIs(members, 2); }).value_or(false)) {
         row.memberType = kPublicListMember;
-        steps.run([&] {
-            row.memberExtension = GetPublicListExtension(members.text(QStringLiteral("ObjectID")));
-        });
+        steps.run([&] { row.memberExtension = memberExtension(MemberKind::PublicList, lists, members); });
     } else {
         return;
     }
@@ -146,14 +273,11 @@ void PrivateListWalk::handleMember(const Recordset& lists, const Recordset& memb
         row.memberDisplayName = GetFieldString(members, QStringLiteral("DisplayName"));
         if (members.isNull(QStringLiteral("Alias"))) {
             // Keep the member; an empty alias is better than a lost row.
-            m_app.log.WriteToLog(
-                QStringLiteral(
-                    "            (warning) Member without an alias written with an empty "
-                    "MEMBER_ALIAS: member=") +
-                row.memberDisplayName + QStringLiteral(" (ObjectID=") +
-                GetFieldString(members, QStringLiteral("ObjectID")) +
-                QStringLiteral(") in private list=") +
-                GetFieldString(lists, QStringLiteral("alias")));
+            m_app.log.WriteToLog(QStringLiteral("            (warning) Member without an alias written with an empty "
+                                                "MEMBER_ALIAS: member=") +
+                                 row.memberDisplayName + QStringLiteral(" (ObjectID=") +
+                                 GetFieldString(members, QStringLiteral("ObjectID")) +
+                                 QStringLiteral(") in private list=") + GetFieldString(lists, QStringLiteral("alias")));
         } else {
             row.memberAlias = members.text(QStringLiteral("Alias"));
         }
@@ -182,35 +306,58 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
     });
 }
 
+QString PrivateListWalk::memberExtension(MemberKind kind, const Recordset& lists, const Recordset& members)
+{
+    const QString objectId = members.text(QStringLiteral("ObjectID"));
+    if (m_reading) {
+        const QVariant value =
+            members.value(kind == MemberKind::Subscriber ? kSubscriberExtension : kPublicListExtension);
+        if (value.isNull())
+            return {};
+        return kind == MemberKind::Subscriber ? valueToText(value).trimmed() : valueToText(value);
+    }
+    // "No row" and "two rows" are no failure; a lookup the database refuses is,
+    // and the row it leaves without an extension is told and counted.
+    return lookupExtension(kind, objectId, [&](const Failure& f) {
+        m_app.log.WriteToLog(
+            QStringLiteral("            (error) ") + QString::number(f.number()) + QStringLiteral(" (") +
+            f.description() + QStringLiteral(") looking up the extension of member=") +
+            GetFieldString(members, QStringLiteral("DisplayName")) + QStringLiteral(" (ObjectID=") + objectId +
+            QStringLiteral(") in private list=") + GetFieldString(lists, QStringLiteral("alias")) +
+            QStringLiteral("; written with an empty MEMBER_EXTENSION"));
+    });
+}
+
 QString PrivateListWalk::GetSubscriberExtension(const QString& objectId)
 {
-    return singleExtension(
-        QStringLiteral("SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=") +
-            sqlQuoted(objectId),
-        [](const Recordset& found) { return found.text(0).trimmed(); });
+    return lookupExtension(MemberKind::Subscriber, objectId, {});
 }
 
 QString PrivateListWalk::GetPublicListExtension(const QString& objectId)
 {
-    return singleExtension(
-        QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE SystemDListObjectID=") +
-            sqlQuoted(objectId),
-        [](const Recordset& found) {
-            return GetFieldString(found, QStringLiteral("DTMFAccessID"));
-        });
+    return lookupExtension(MemberKind::PublicList, objectId, {});
 }
 
-QString PrivateListWalk::singleExtension(const QString& sql,
-                                         const std::function<QString(const Recordset&)>& read)
+QString PrivateListWalk::lookupExtension(MemberKind kind, const QString& objectId,
+                                         const std::function<void(const Failure&)>& onDatabaseError)
 {
-    // Never reports: no row, two rows or a failure all leave the extension empty.
+    // No row, two rows or a null extension leave it empty without a word.
     QString result;
     Recordset found;
-    StepRunner().run([&] {
-        found.open(sql, m_app.strConnectionString);
-        if (found.recordCount() == 1)
-            result = read(found);
+    const bool opened = StepRunner(onDatabaseError).run([&] {
+        found.open(kind == MemberKind::Subscriber
+                       ? QStringLiteral("SELECT DTMFAccessID FROM vw_Subscriber WHERE SubscriberObjectID=") +
+                             sqlQuoted(objectId)
+                       : QStringLiteral("SELECT DTMFAccessID FROM vw_DistributionList WHERE SystemDListObjectID=") +
+                             sqlQuoted(objectId),
+                   m_app.strConnectionString);
     });
+    if (opened)
+        StepRunner().run([&] {
+            if (found.recordCount() == 1)
+                result = kind == MemberKind::Subscriber ? found.text(0).trimmed()
+                                                        : GetFieldString(found, QStringLiteral("DTMFAccessID"));
+        });
     return result;
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace tarnwick {
 
 struct AppContext;
 class Recordset;
 class TextFileWriter;
+class Failure;
 
 // One row of the output file: one member of one private list.
 struct MemberRow
@@ -42,10 +46,21 @@ inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 
 // Walks the private lists one subscriber owns and writes a row per member to
 // the open output stream; remarks and failures go to the log.
+//
+// Told the owners of a run in advance (expectOwners), it reads them in sets:
+// the lists of a chunk of owners in one query, their members with each
+// member's extension in a second, and then walks what it read, writing the
+// same rows and log lines as the walk that asks one row at a time. A chunk
+// whose set query fails is walked one row at a time, so its failures read the
+// same. The context's perRowQueries keeps the one-row-at-a-time walk throughout.
 class PrivateListWalk
 {
 public:
     PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile);
+    ~PrivateListWalk();
+
+    // The object ids ProcessPrivateDLMembers will be called with, in that order.
+    void expectOwners(const QStringList& ownerObjectIds);
 
     void ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
                                  const QString& ownerDisplayName, const QString& ownerExtension);
@@ -55,12 +70,23 @@ public:
     QString GetPublicListExtension(const QString& objectId);
 
 private:
+    struct Chunk;
+    enum class MemberKind { Subscriber, PublicList };
+
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
-    QString singleExtension(const QString& sql,
-                            const std::function<QString(const Recordset&)>& read);
+    QString memberExtension(MemberKind kind, const Recordset& lists, const Recordset& members);
+    QString lookupExtension(MemberKind kind, const QString& objectId,
+                            const std::function<void(const Failure&)>& onDatabaseError);
+    // The chunk holding this owner, read when its turn comes; nullptr walks it one row at a time.
+    const Chunk* chunkFor(const QString& ownerObjectId);
+    std::unique_ptr<Chunk> readChunk(const QStringList& owners) const;
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
+    QStringList m_owners;
+    qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
+    std::unique_ptr<Chunk> m_chunk;
+    const Chunk* m_reading = nullptr; // the chunk of the owner being walked
 };
 
 } // namespace tarnwick

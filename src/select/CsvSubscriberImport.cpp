@@ -20,6 +20,18 @@ namespace tarnwick {
 namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
+// Lines read ahead for one chunk of lookups stop at this many characters too.
+constexpr qsizetype kChunkCharacters = 4 * 1024 * 1024;
+
+// True when one of those rows has an object id: a lookup that found someone.
+bool hasObjectId(const Recordset& rs, const std::vector<qsizetype>& rows)
+{
+    for (const qsizetype r : rows) {
+        if (!rs.rowsOf({r}).value(QStringLiteral("ObjectID")).isNull())
+            return true;
+    }
+    return false;
+}
 
 const QString kFormatError = QStringLiteral("Error - CSV File is not formatted correctly.  Review "
                                             "the help file for details on format constraints.");
@@ -80,8 +92,7 @@ QString TextLineReader::readLine()
         const qsizetype offset = size - m_pos;
         if (!fill()) {
             // The last line has no terminator.
-            const QString line =
-                QString::fromLocal8Bit(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+            const QString line = QString::fromLocal8Bit(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
             m_pos = m_buffer.size();
             return line;
         }
@@ -113,9 +124,7 @@ void CsvSubscriberImport::run(const QString& path)
         reader.emplace(file);
     });
 
-    const bool headerRead = opened && StepRunner([&](const Failure&) {
-                                          app.ui.showMessage(kFormatError);
-                                      }).run([&] {
+    const bool headerRead = opened && StepRunner([&](const Failure&) { app.ui.showMessage(kFormatError); }).run([&] {
         const QString header = reader->readLine();
         if (header.size() < 2)
             throw Failure(ErrorNumber::InvalidProcedureCall, kFormatError);
@@ -124,8 +133,7 @@ void CsvSubscriberImport::run(const QString& path)
             const QString name = fields[i].trimmed();
             if (m_aliasColumn < 0 && name.compare(QLatin1String("alias"), Qt::CaseInsensitive) == 0)
                 m_aliasColumn = i;
-            if (m_extensionColumn < 0 &&
-                name.compare(QLatin1String("Extension"), Qt::CaseInsensitive) == 0)
+            if (m_extensionColumn < 0 && name.compare(QLatin1String("Extension"), Qt::CaseInsensitive) == 0)
                 m_extensionColumn = i;
         }
         if (m_aliasColumn < 0 && m_extensionColumn < 0)
@@ -134,59 +142,182 @@ void CsvSubscriberImport::run(const QString& path)
 
     if (headerRead) {
         StepRunner steps; // the main loop skips what fails, without a word
-        for (;;) {
-            const std::optional<bool> end = steps.value([&] { return reader->atEnd(); });
-            if (!end || *end)
-                break;
-            ++m_linesRead;
-            steps.run([&] {
-                progress.setCount(QStringLiteral("Lines=") + QString::number(m_linesRead));
-            });
-            app.ui.yield();
-            const std::optional<QString> line = steps.value([&] { return reader->readLine(); });
-            if (!line)
-                break;
-            importLine(*line);
+        for (bool more = true; more;) {
+            // A chunk of lines is read ahead, so that their lookups go in two
+            // set queries; the lines are then taken one by one as before.
+            QStringList lines;
+            qsizetype characters = 0;
+            bool lineUnread = false; // counted, then failed to read
+            while (lines.size() < kKeysPerQuery && characters < kChunkCharacters) {
+                const std::optional<bool> end = steps.value([&] { return reader->atEnd(); });
+                if (!end || *end) {
+                    more = false;
+                    break;
+                }
+                const std::optional<QString> line = steps.value([&] { return reader->readLine(); });
+                if (!line) {
+                    lineUnread = true;
+                    more = false;
+                    break;
+                }
+                lines.append(*line);
+                characters += line->size();
+            }
+            const std::optional<ChunkLookups> lookups =
+                app.perRowQueries || lines.isEmpty() ? std::nullopt : lookUpChunk(lines);
+            for (qsizetype i = 0; i < lines.size() + (lineUnread ? 1 : 0); ++i) {
+                ++m_linesRead;
+                steps.run([&] { progress.setCount(QStringLiteral("Lines=") + QString::number(m_linesRead)); });
+                app.ui.yield();
+                if (i < lines.size())
+                    importLine(lines[i], lookups ? &*lookups : nullptr, i);
+            }
         }
     }
 
     app.ui.showMessage(QStringLiteral("Import complete. ") + signedText(m_linesRead) +
-                       QStringLiteral(" lines read in from text file, ") +
-                       signedText(grid.Rows() - 1 - startingRows) +
+                       QStringLiteral(" lines read in from text file, ") + signedText(grid.Rows() - 1 - startingRows) +
                        QStringLiteral(" users added to grid."));
 }
 
-void CsvSubscriberImport::importLine(const QString& line)
+CsvSubscriberImport::LineKeys CsvSubscriberImport::keysOf(const QString& line) const
 {
+    LineKeys keys;
     const QStringList fields = line.split(QLatin1Char(','));
     auto within = [&](qsizetype column) { return column >= 0 && column < fields.size(); };
     // A column the header lacks never lies beyond the line.
-    const bool aliasBeyond = m_aliasColumn >= fields.size();
-    const bool extensionBeyond = m_extensionColumn >= fields.size();
-    if (aliasBeyond && extensionBeyond)
-        return;
+    keys.skipped = m_aliasColumn >= fields.size() && m_extensionColumn >= fields.size();
+    if (keys.skipped)
+        return keys;
+    if (within(m_extensionColumn) && isNumericText(fields[m_extensionColumn]))
+        keys.extension = fields[m_extensionColumn].trimmed();
+    if (within(m_aliasColumn))
+        keys.alias = fields[m_aliasColumn]; // looked up as written, blanks included
+    return keys;
+}
 
-    if (within(m_extensionColumn) && isNumericText(fields[m_extensionColumn])) {
-        const QString sql =
-            QStringLiteral(
-                "SELECT vw_Subscriber.SubscriberObjectID, vw_DTMFAccessID.DTMFAccessID ") +
-            QStringLiteral("FROM vw_Subscriber INNER JOIN vw_DTMFAccessID ") +
-            QStringLiteral("ON vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID ") +
-            QStringLiteral("WHERE vw_DTMFAccessID.DTMFAccessID=") +
-            sqlQuoted(fields[m_extensionColumn].trimmed()) +
-            QStringLiteral(" AND SubscriberType IN (1,3)") +
-            QStringLiteral(" ORDER BY vw_Subscriber.Alias");
-        if (addFound(sql, QStringLiteral("SubscriberObjectID")))
+namespace {
+
+const QString kLine = QStringLiteral("TarnwickLine");
+
+// The rows of a set query by the line (KeyNumber) each answers, in the query's order.
+std::vector<std::vector<qsizetype>> rowsByLine(Recordset& rs, const std::vector<qsizetype>& lineOfKey, qsizetype lines)
+{
+    std::vector<std::vector<qsizetype>> rows(static_cast<size_t>(lines));
+    qsizetype row = 0;
+    for (rs.moveFirst(); !rs.atEnd(); rs.moveNext(), ++row)
+        rows[size_t(lineOfKey.at(size_t(rs.value(kLine).toLongLong())))].push_back(row);
+    return rows;
+}
+
+} // namespace
+
+std::optional<CsvSubscriberImport::ChunkLookups> CsvSubscriberImport::lookUpChunk(const QStringList& lines) const
+{
+    const QString connection = m_selection.app().strConnectionString;
+    ChunkLookups found;
+    std::vector<LineKeys> keys;
+    keys.reserve(size_t(lines.size()));
+    for (const QString& line : lines)
+        keys.push_back(keysOf(line));
+
+    const bool read = StepRunner().run([&] {
+        // The extension lookup of every line whose field is a number.
+        QStringList extensions;
+        std::vector<qsizetype> extensionLine;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (keys[size_t(i)].extension) {
+                extensions.append(*keys[size_t(i)].extension);
+                extensionLine.push_back(i);
+            }
+        }
+        found.extensionRows.resize(size_t(lines.size()));
+        if (!extensions.isEmpty()) {
+            found.byExtension.open(
+                withRowLookups(
+                    QStringLiteral("SELECT k.KeyNumber AS ") + kLine +
+                        QStringLiteral(", vw_Subscriber.SubscriberObjectID AS ObjectID, vw_Subscriber.Alias AS "
+                                       "TarnwickSortAlias FROM (") +
+                        sqlKeyTable(extensions) +
+                        QStringLiteral(") k INNER JOIN vw_DTMFAccessID ON vw_DTMFAccessID.DTMFAccessID = k.KeyText "
+                                       "INNER JOIN vw_Subscriber ON "
+                                       "vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID "
+                                       "WHERE SubscriberType IN (1,3)"),
+                    QStringLiteral("q.") + kLine + QStringLiteral(", q.TarnwickSortAlias")),
+                connection);
+            found.extensionRows = rowsByLine(found.byExtension, extensionLine, lines.size());
+        }
+        // The alias lookup of every line whose extension found nobody.
+        QStringList aliases;
+        std::vector<qsizetype> aliasLine;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (keys[size_t(i)].alias &&
+                !(keys[size_t(i)].extension && hasObjectId(found.byExtension, found.extensionRows[size_t(i)]))) {
+                aliases.append(*keys[size_t(i)].alias);
+                aliasLine.push_back(i);
+            }
+        }
+        found.aliasRows.resize(size_t(lines.size()));
+        if (!aliases.isEmpty()) {
+            found.byAlias.open(withRowLookups(QStringLiteral("SELECT k.KeyNumber AS ") + kLine +
+                                              QStringLiteral(", vw_Subscriber.SubscriberObjectID AS ObjectID FROM (") +
+                                              sqlKeyTable(aliases) +
+                                              QStringLiteral(") k INNER JOIN vw_Subscriber ON vw_Subscriber.Alias = "
+                                                             "k.KeyText WHERE SubscriberType IN (1,3)")),
+                               connection);
+            found.aliasRows = rowsByLine(found.byAlias, aliasLine, lines.size());
+        }
+    });
+    if (!read)
+        return std::nullopt;
+    return found;
+}
+
+void CsvSubscriberImport::importLine(const QString& line, const ChunkLookups* lookups, qsizetype index)
+{
+    const LineKeys keys = keysOf(line);
+    if (keys.skipped)
+        return;
+    if (keys.extension) {
+        const bool added =
+            lookups
+                ? addFromRows(lookups->byExtension, lookups->extensionRows[size_t(index)])
+                : addFound(QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID, vw_DTMFAccessID.DTMFAccessID ") +
+                               QStringLiteral("FROM vw_Subscriber INNER JOIN vw_DTMFAccessID ") +
+                               QStringLiteral("ON vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID ") +
+                               QStringLiteral("WHERE vw_DTMFAccessID.DTMFAccessID=") + sqlQuoted(*keys.extension) +
+                               QStringLiteral(" AND SubscriberType IN (1,3)") +
+                               QStringLiteral(" ORDER BY vw_Subscriber.Alias"),
+                           QStringLiteral("SubscriberObjectID"));
+        if (added)
             return;
     }
-    if (within(m_aliasColumn)) {
-        // The alias is looked up as written, blanks included.
-        addFound(QStringLiteral(
-                     "SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE Alias=") +
-                     sqlQuoted(fields[m_aliasColumn]) +
-                     QStringLiteral(" AND SubscriberType IN (1,3)"),
-                 QStringLiteral("ObjectID"));
+    if (keys.alias) {
+        if (lookups)
+            addFromRows(lookups->byAlias, lookups->aliasRows[size_t(index)]);
+        else
+            addFound(QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE Alias=") +
+                         sqlQuoted(*keys.alias) + QStringLiteral(" AND SubscriberType IN (1,3)"),
+                     QStringLiteral("ObjectID"));
     }
+}
+
+bool CsvSubscriberImport::addFromRows(const Recordset& rs, const std::vector<qsizetype>& rows)
+{
+    // As addFound: a row whose id cannot be read is passed over.
+    std::vector<std::pair<QString, SubscriberFound>> found;
+    for (const qsizetype r : rows) {
+        const Recordset one = rs.rowsOf({r});
+        if (const std::optional<QString> id = StepRunner().value([&] { return one.text(QStringLiteral("ObjectID")); }))
+            found.emplace_back(*id, foundInRow(one));
+    }
+    if (found.empty())
+        return false;
+    for (const auto& [id, lookup] : found) {
+        m_selection.addFound(id, lookup);
+        countHandOver();
+    }
+    return true;
 }
 
 bool CsvSubscriberImport::addFound(const QString& sql, const QString& idField)
@@ -208,14 +339,17 @@ bool CsvSubscriberImport::addFound(const QString& sql, const QString& idField)
         return false;
     for (const QString& id : *ids) {
         m_selection.AddUserToGrid(id);
-        ++m_usersAdded;
-        StepRunner().run([&] {
-            m_selection.progress().setTotal(QStringLiteral("Users added=") +
-                                            QString::number(m_usersAdded));
-        });
-        app.ui.yield();
+        countHandOver();
     }
     return true;
+}
+
+void CsvSubscriberImport::countHandOver()
+{
+    ++m_usersAdded;
+    StepRunner().run(
+        [&] { m_selection.progress().setTotal(QStringLiteral("Users added=") + QString::number(m_usersAdded)); });
+    m_selection.app().ui.yield();
 }
 
 } // namespace tarnwick

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "app/Recordset.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
 
 class QIODevice;
 
@@ -45,9 +51,33 @@ public:
     qint64 usersAdded() const { return m_usersAdded; }
 
 private:
-    void importLine(const QString& line);
+    // What a data line asks for: its extension (trimmed, when the field is a
+    // number) and its alias (as written), each when its column lies within the line.
+    struct LineKeys
+    {
+        bool skipped = false; // both columns lie beyond the line's fields
+        std::optional<QString> extension;
+        std::optional<QString> alias;
+    };
+    // What the set queries found for a chunk of lines.
+    struct ChunkLookups
+    {
+        Recordset byExtension;
+        Recordset byAlias;
+        std::vector<std::vector<qsizetype>> extensionRows; // per line of the chunk
+        std::vector<std::vector<qsizetype>> aliasRows;
+    };
+
+    LineKeys keysOf(const QString& line) const;
+    // Both lookups of a chunk of lines in two set queries; none when a query fails.
+    std::optional<ChunkLookups> lookUpChunk(const QStringList& lines) const;
+    void importLine(const QString& line, const ChunkLookups* lookups, qsizetype index);
     // Hands every row of the lookup to AddUserToGrid; false when it found none or failed.
     bool addFound(const QString& sql, const QString& idField);
+    // The same for rows a set query read with their row lookups.
+    bool addFromRows(const Recordset& rs, const std::vector<qsizetype>& rows);
+    // One more row handed over: the count and its label.
+    void countHandOver();
 
     SubscriberSelection& m_selection;
     qsizetype m_aliasColumn = -1;

@@ -117,8 +117,7 @@ RangeCheck checkExtensionRange(const QString& low, const QString& high)
     return RangeCheck::NotAscending;
 }
 
-SubscriberSelection::SubscriberSelection(AppContext& app, SelectionGrid& grid,
-                                         SelectionProgress& progress)
+SubscriberSelection::SubscriberSelection(AppContext& app, SelectionGrid& grid, SelectionProgress& progress)
     : m_app(app), m_grid(grid), m_progress(progress)
 {
 }
@@ -154,8 +153,8 @@ int SubscriberSelection::fillGrid(const SelectionRequest& request)
     case SelectionMode::CosNameSubString:
         // Only emptiness is refused here: a text of blanks or ";" goes on and finds nobody.
         if (request.subString.isEmpty())
-            m_app.ui.showMessage(QStringLiteral(
-                "You must enter a sub string or multiple sub strings seperated with ';'"));
+            m_app.ui.showMessage(
+                QStringLiteral("You must enter a sub string or multiple sub strings seperated with ';'"));
         else if (request.mode == static_cast<int>(SelectionMode::DisplayNameSubString))
             AddSubscriberbyDisplayNameSubString(request.subString);
         else
@@ -173,71 +172,151 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
     // Every failure here passes without a word; the two lookups that find
     // nothing usable say so and add no row.
     StepRunner steps;
+    SubscriberFound found;
     Recordset subscriber;
     steps.run([&] {
         subscriber.open(
-            QStringLiteral(
-                "SELECT Alias, FirstName, LastName, DTMFAccessID, DisplayName, "
-                "CallHandlerObjectID, COSObjectID FROM vw_Subscriber WHERE SubscriberObjectId=") +
+            QStringLiteral("SELECT Alias, FirstName, LastName, DTMFAccessID, DisplayName, "
+                           "CallHandlerObjectID, COSObjectID FROM vw_Subscriber WHERE SubscriberObjectId=") +
                 sqlQuoted(objectId),
             m_app.strConnectionString);
     });
-    if (steps.test([&] { return subscriber.recordCount() != 1; })) {
-        m_app.ui.showMessage(QStringLiteral("Unable to find single subscriber by ObjectID=") +
-                             objectId + QStringLiteral(" in AddUserToGrid routine"));
-        return;
-    }
-
+    found.single = !steps.test([&] { return subscriber.recordCount() != 1; });
     const std::optional<QVariant> cosValue =
-        steps.value([&] { return subscriber.value(QStringLiteral("COSObjectID")); });
-    // Without a class of service there is nothing to look up and nothing to name: skipped silently.
-    if (!cosValue || cosValue->isNull())
-        return;
-    const QString cosId = valueToText(*cosValue);
-    Recordset cos;
-    steps.run([&] {
-        cos.open(QStringLiteral("SELECT TextName as DisplayName from vw_COS WHERE COSObjectID=") +
-                     sqlQuoted(cosId),
-                 m_app.strConnectionString);
-    });
-    if (steps.test([&] { return cos.recordCount() != 1; })) {
-        m_app.ui.showMessage(QStringLiteral("Unable to find single COS instance by ObjectID=") +
-                             cosId + QStringLiteral(" in AddUsersToGrid routine"));
+        found.single ? steps.value([&] { return subscriber.value(QStringLiteral("COSObjectID")); }) : std::nullopt;
+    if (cosValue && !cosValue->isNull()) {
+        found.cosId = valueToText(*cosValue);
+        Recordset cos;
+        steps.run([&] {
+            cos.open(QStringLiteral("SELECT TextName as DisplayName from vw_COS WHERE COSObjectID=") +
+                         sqlQuoted(*found.cosId),
+                     m_app.strConnectionString);
+        });
+        found.singleCos = !steps.test([&] { return cos.recordCount() != 1; });
+        found.cosName = GetFieldString(cos, QStringLiteral("DisplayName"));
+        found.alias = GetFieldString(subscriber, QStringLiteral("Alias"));
+        found.firstName = GetFieldString(subscriber, QStringLiteral("FirstName"));
+        found.lastName = GetFieldString(subscriber, QStringLiteral("LastName"));
+        found.displayName = GetFieldString(subscriber, QStringLiteral("DisplayName"));
+        found.extension = GetFieldString(subscriber, QStringLiteral("DTMFAccessID"));
+        found.handlerId = GetFieldString(subscriber, QStringLiteral("CallHandlerObjectID"));
+    }
+    addFound(objectId, found);
+}
+
+namespace {
+
+// The lookup's columns, named so that no selection query has them.
+const std::array<std::pair<const char*, const char*>, 7> kLookupFields{{
+    {"Alias", "TarnwickAlias"},
+    {"FirstName", "TarnwickFirstName"},
+    {"LastName", "TarnwickLastName"},
+    {"DTMFAccessID", "TarnwickExtension"},
+    {"DisplayName", "TarnwickDisplayName"},
+    {"CallHandlerObjectID", "TarnwickHandlerId"},
+    {"COSObjectID", "TarnwickCosId"},
+}};
+
+QString subscriberField(const char* field)
+{
+    return QStringLiteral("(SELECT MAX(u.") + QLatin1String(field) +
+           QStringLiteral(") FROM vw_Subscriber u WHERE u.SubscriberObjectId = q.ObjectID)");
+}
+
+} // namespace
+
+QString withRowLookups(const QString& selectionSql, const QString& orderBy)
+{
+    // With exactly one subscriber row, MAX of a column is that row's value.
+    QString sql = QStringLiteral("SELECT q.*, (SELECT COUNT(*) FROM vw_Subscriber u WHERE u.SubscriberObjectId = "
+                                 "q.ObjectID) AS TarnwickMatches");
+    for (const auto& [field, name] : kLookupFields)
+        sql += QStringLiteral(", ") + subscriberField(field) + QStringLiteral(" AS ") + QLatin1String(name);
+    const QString cosId = subscriberField("COSObjectID");
+    sql += QStringLiteral(", (SELECT COUNT(*) FROM vw_COS c WHERE c.COSObjectID = ") + cosId +
+           QStringLiteral(") AS TarnwickCosMatches, (SELECT MAX(c.TextName) FROM vw_COS c WHERE c.COSObjectID = ") +
+           cosId + QStringLiteral(") AS TarnwickCosName FROM (") + selectionSql + QStringLiteral(") q");
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + orderBy;
+    return sql;
+}
+
+SubscriberFound foundInRow(const Recordset& rs)
+{
+    SubscriberFound found;
+    StepRunner steps;
+    found.single =
+        steps.value([&] { return rs.value(QStringLiteral("TarnwickMatches")).toLongLong() == 1; }).value_or(false);
+    const std::optional<QVariant> cosId = steps.value([&] { return rs.value(QStringLiteral("TarnwickCosId")); });
+    if (found.single && cosId && !cosId->isNull()) {
+        found.cosId = valueToText(*cosId);
+        found.singleCos = steps.value([&] { return rs.value(QStringLiteral("TarnwickCosMatches")).toLongLong() == 1; })
+                              .value_or(false);
+        found.cosName = GetFieldString(rs, QStringLiteral("TarnwickCosName"));
+        found.alias = GetFieldString(rs, QStringLiteral("TarnwickAlias"));
+        found.firstName = GetFieldString(rs, QStringLiteral("TarnwickFirstName"));
+        found.lastName = GetFieldString(rs, QStringLiteral("TarnwickLastName"));
+        found.displayName = GetFieldString(rs, QStringLiteral("TarnwickDisplayName"));
+        found.extension = GetFieldString(rs, QStringLiteral("TarnwickExtension"));
+        found.handlerId = GetFieldString(rs, QStringLiteral("TarnwickHandlerId"));
+    }
+    return found;
+}
+
+void SubscriberSelection::addRow(const Recordset& rs, bool inSets, const QString& objectId)
+{
+    if (inSets)
+        addFound(objectId, foundInRow(rs));
+    else
+        AddUserToGrid(objectId);
+}
+
+void SubscriberSelection::addFound(const QString& objectId, const SubscriberFound& found)
+{
+    if (!found.single) {
+        m_app.ui.showMessage(QStringLiteral("Unable to find single subscriber by ObjectID=") + objectId +
+                             QStringLiteral(" in AddUserToGrid routine"));
         return;
     }
-
-    const QString alias = GetFieldString(subscriber, QStringLiteral("Alias"));
-    const QString firstName = GetFieldString(subscriber, QStringLiteral("FirstName"));
-    const QString lastName = GetFieldString(subscriber, QStringLiteral("LastName"));
-    const QString displayName = GetFieldString(subscriber, QStringLiteral("DisplayName"));
-    const QString extension = GetFieldString(subscriber, QStringLiteral("DTMFAccessID"));
-    const QString cosName = GetFieldString(cos, QStringLiteral("DisplayName"));
-    const QString handlerId = GetFieldString(subscriber, QStringLiteral("CallHandlerObjectID"));
+    // Without a class of service there is nothing to look up and nothing to name: skipped silently.
+    if (!found.cosId)
+        return;
+    if (!found.singleCos) {
+        m_app.ui.showMessage(QStringLiteral("Unable to find single COS instance by ObjectID=") + *found.cosId +
+                             QStringLiteral(" in AddUsersToGrid routine"));
+        return;
+    }
 
     // Column 0 of the new row holds its own number.
     m_grid.AddItem(QString::number(m_grid.Rows()));
     const int row = m_grid.Rows() - 1;
     m_grid.setCellChecked(row, m_grid.ColIndex(QStringLiteral("selected")), true);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Alias")), alias);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("DisplayName")), displayName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("FirstName")), firstName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("LastName")), lastName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Extension")), extension);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("COS")), cosName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Alias")), found.alias);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("DisplayName")), found.displayName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("FirstName")), found.firstName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("LastName")), found.lastName);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Extension")), found.extension);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("COS")), found.cosName);
     m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("ObjectID")), objectId);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("HandlerObjectID")), handlerId);
+    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("HandlerObjectID")), found.handlerId);
+}
+
+bool SubscriberSelection::openSelection(Recordset& rs, const QString& sql, StepRunner& steps)
+{
+    if (!m_app.perRowQueries && StepRunner().run([&] { rs.open(withRowLookups(sql), m_app.strConnectionString); }))
+        return true;
+    steps.run([&] { rs.open(sql, m_app.strConnectionString); });
+    return false;
 }
 
 template <typename Chosen>
-void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql,
-                                          const QString& notFound, bool hideWhenNoneFound,
-                                          Chosen&& chosen)
+void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
+                                          bool hideWhenNoneFound, Chosen&& chosen)
 {
-    StepRunner steps([&](const Failure& f) {
-        m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
-    });
+    StepRunner steps(
+        [&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
     Recordset rs;
-    steps.run([&] { rs.open(sql, m_app.strConnectionString); });
+    const bool inSets = openSelection(rs, sql, steps);
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
         m_app.ui.showMessage(notFound);
@@ -255,9 +334,8 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
     walkRows(rs, steps, [&] {
         if (!chosen(rs, steps))
             return;
-        if (const std::optional<QString> id =
-                steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
-            AddUserToGrid(*id);
+        if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
+            addRow(rs, inSets, *id);
         ++count;
         steps.run([&] {
             m_progress.setCount(QString::number(count));
@@ -281,29 +359,41 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
 {
     switch (checkExtensionRange(low, high)) {
     case RangeCheck::NotNumeric:
-        m_app.ui.showMessage(
-            QStringLiteral("Invalid input for extension range - only numbers are allowed"));
+        m_app.ui.showMessage(QStringLiteral("Invalid input for extension range - only numbers are allowed"));
         return;
     case RangeCheck::NotAscending:
-        m_app.ui.showMessage(QStringLiteral(
-            "The upper extension range must be strictly higher than the lower extension range"));
+        m_app.ui.showMessage(
+            QStringLiteral("The upper extension range must be strictly higher than the lower extension range"));
         return;
     case RangeCheck::Accepted:
         break;
     }
     const double lo = leadingNumber(low);
     const double hi = leadingNumber(high);
-    addWithProgress(
-        QStringLiteral("AddSubscribersByExtensionRange"),
-        QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
-                       "WHERE SubscriberType in (1,3)"),
-        QStringLiteral("No subscribers found in the backed up database."), true,
-        [lo, hi](Recordset& rs, StepRunner& steps) {
-            // An extension that cannot be read is reported and judged as 0.
-            double value = 0;
-            steps.run([&] { value = leadingNumber(rs.text(QStringLiteral("DTMFAccessID"))); });
-            return lo <= value && value <= hi;
-        });
+    qint64 withoutExtension = 0;
+    addWithProgress(QStringLiteral("AddSubscribersByExtensionRange"),
+                    QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
+                                   "WHERE SubscriberType in (1,3)"),
+                    QStringLiteral("No subscribers found in the backed up database."), true,
+                    [lo, hi, &withoutExtension](Recordset& rs, StepRunner& steps) {
+                        // A subscriber without an extension lies in no range; an extension
+                        // that cannot be read otherwise is reported and judged as 0.
+                        double value = 0;
+                        bool none = false;
+                        steps.run([&] {
+                            const QVariant extension = rs.value(QStringLiteral("DTMFAccessID"));
+                            none = extension.isNull();
+                            if (!none)
+                                value = leadingNumber(valueToText(extension));
+                        });
+                        if (none)
+                            ++withoutExtension;
+                        return !none && lo <= value && value <= hi;
+                    });
+    // Once for the load, after its progress window has gone.
+    if (withoutExtension > 0)
+        m_app.ui.showMessage(QStringLiteral("Subscribers without an extension lie in no range and were not added: ") +
+                             QString::number(withoutExtension));
 }
 
 void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)
@@ -353,7 +443,7 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
         m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
     });
     Recordset rs;
-    steps.run([&] { rs.open(sql, m_app.strConnectionString); });
+    const bool inSets = openSelection(rs, sql, steps);
     walkRows(rs, steps, [&] {
         // A null name contains nothing and is no failure.
         const std::optional<QVariant> name =
@@ -365,7 +455,7 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
             if (displayName.contains(piece, Qt::CaseInsensitive)) {
                 if (const std::optional<QString> id =
                         steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
-                    AddUserToGrid(*id);
+                    addRow(rs, inSets, *id);
                 break; // once per row, however many pieces match
             }
         }

@@ -12,6 +12,7 @@ struct AppContext;
 class SelectionGrid;
 class SelectionProgress;
 class StepRunner;
+class Recordset;
 
 // The ways to fill the grid, by the code each entry of the mode list carries.
 enum class SelectionMode : int {
@@ -51,8 +52,7 @@ struct ClassOfService
 // program ends.
 std::vector<ClassOfService> LoadClassesOfService(AppContext& app, StepRunner& steps);
 // The first class of service whose display name is exactly `name`.
-std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list,
-                                                 const QString& name);
+std::optional<ClassOfService> findClassOfService(const std::vector<ClassOfService>& list, const QString& name);
 
 // What "Add Subscribers To Grid" needs from the page: the chosen mode and
 // the inputs of that mode, as typed or chosen.
@@ -68,6 +68,25 @@ struct SelectionRequest
 };
 
 enum class RangeCheck { Accepted, NotNumeric, NotAscending };
+
+// What the lookup behind a grid row found for one object id: read with one
+// query each for the subscriber and its class of service, or from the columns
+// withRowLookups adds to a set query.
+struct SubscriberFound
+{
+    bool single = false;          // exactly one subscriber has that id
+    std::optional<QString> cosId; // none: nothing to look up or name, skipped without a word
+    bool singleCos = false;       // exactly one class of service has that id
+    QString alias, firstName, lastName, displayName, extension, cosName, handlerId;
+};
+
+// A selection query (with an ObjectID column) and, beside each of its rows, what
+// AddUserToGrid would look up for the row's ObjectID: one query for the lot,
+// the database matching the ids. Scalar sub-queries keep the rows in the
+// query's own order.
+QString withRowLookups(const QString& selectionSql, const QString& orderBy = QString());
+// Reads those columns of the current row.
+SubscriberFound foundInRow(const Recordset& rs);
 // The extension range's rule: both bounds numbers, neither negative, the
 // lower not above the upper (equal bounds are one extension).
 RangeCheck checkExtensionRange(const QString& low, const QString& high);
@@ -89,6 +108,12 @@ public:
 
     // Looks the subscriber and its class of service up and appends a ticked row.
     void AddUserToGrid(const QString& objectId);
+    // What AddUserToGrid does once the lookups are read: a message for a
+    // subscriber or class of service not found once, else a ticked row.
+    void addFound(const QString& objectId, const SubscriberFound& found);
+    // Sends the row's id to AddUserToGrid, or with `inSets` to addFound with
+    // what withRowLookups read beside it.
+    void addRow(const Recordset& rs, bool inSets, const QString& objectId);
 
     void AddAllSubscribers();
     void AddSubscribersByExtensionRange(const QString& low, const QString& high);
@@ -102,9 +127,12 @@ public:
     SelectionProgress& progress() { return m_progress; }
 
 private:
+    // Opens the selection query with its row lookups; when that fails (or the
+    // context asks for one row at a time) the query alone, reported as before.
+    bool openSelection(Recordset& rs, const QString& sql, StepRunner& steps);
     template <typename Chosen>
-    void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
-                         bool hideWhenNoneFound, Chosen&& chosen);
+    void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound, bool hideWhenNoneFound,
+                         Chosen&& chosen);
     void addBySubString(const QString& procedure, const QString& sql, const QString& subStrings);
 
     AppContext& m_app;

@@ -82,13 +82,15 @@ struct ExportFixture : ExportProgress, RecordingUserInterface
 #endif
         buildWalkFixture(*db);
     }
-    // The lines after the log's header, failure lines without the driver's words: "(error) N in procedure X".
+    // The lines after the log's header, failure lines without the driver's words: "(error) N in procedure X",
+    // "(error) N looking up ...".
     QStringList log() const
     {
         const QStringList lines = QString::fromUtf8(readFile(app.log.strLogFileName())).split("\r\n");
         const qsizetype start = lines.indexOf(QRegularExpression("Starting process at:.*"));
         return lines.mid(start + 2, lines.size() - start - 3)
-            .replaceInStrings(QRegularExpression("(?s)^(\\(error\\) \\S+) \\(.*\\)( in procedure )"), "\\1\\2");
+            .replaceInStrings(QRegularExpression("(?s)^( *\\(error\\) \\S+) \\(.*\\)( in procedure | looking up )"),
+                              "\\1\\2");
     }
     // A grid row as the selection page fills one.
     void addRow(const QString& objectId, const QString& alias, const QString& name, const QString& extension,
