@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -383,6 +384,8 @@ private:
         const std::string_view data = trimmed(line.substr(pos + 1));
 
         Value v;
+        v.name = lower(name);
+        v.line = std::uint32_t(lineNumber);
         if (!data.empty() && data.front() == '"') {
             std::string text;
             std::size_t at = 0;
@@ -394,8 +397,7 @@ private:
             v.data = utf8ToCodePage(text);
             v.data.push_back('\0');
         } else if (data == "-") {
-            m_current->erase(lower(name));
-            return;
+            v.removed = true;
         } else if (startsWithIgnoringCase(data, "dword:")) {
             std::uint32_t number = 0;
             if (!readHexNumber(trimmed(data.substr(6)), 8, number)) {
@@ -428,7 +430,8 @@ private:
             warn(lineNumber, QStringLiteral("unrecognised value data"));
             return;
         }
-        m_current->insert_or_assign(lower(name), std::move(v));
+        // Kept in file order; settleValues() lets the last line for a name decide.
+        m_current->push_back(std::move(v));
     }
 
     const RegFileRegistry& m_registry;
@@ -451,6 +454,7 @@ std::unique_ptr<RegFileRegistry> RegFileRegistry::fromBytes(const QByteArray& by
         return registry;
     }
     Parser(*registry, fileName, warnings).parse(bytes);
+    registry->settleValues();
     return registry;
 }
 
@@ -474,6 +478,27 @@ std::unique_ptr<RegFileRegistry> RegFileRegistry::fromFile(const QString& path)
     for (const QString& warning : std::as_const(warnings))
         qWarning().noquote() << warning;
     return registry;
+}
+
+// Sorting each key's lines once costs less than a lookup per line, in time and memory.
+void RegFileRegistry::settleValues()
+{
+    const auto byNameThenLine = [](const Value& a, const Value& b) {
+        return a.name != b.name ? a.name < b.name : a.line < b.line;
+    };
+    for (auto& [id, values] : m_keys) {
+        std::sort(values.begin(), values.end(), byNameThenLine);
+        auto kept = values.begin();
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const bool last = it + 1 == values.end() || it[1].name != it->name;
+            if (last && !it->removed) {
+                if (kept != it)
+                    *kept = std::move(*it);
+                ++kept;
+            }
+        }
+        values.erase(kept, values.end());
+    }
 }
 
 bool RegFileRegistry::exists(const std::string& id) const
@@ -521,18 +546,20 @@ long RegFileRegistry::queryValue(RegistryKeyHandle key, const std::string& value
     const auto values = m_keys.find(open->second);
     if (values == m_keys.end())
         return RegStatus::FileNotFound; // a key that only its subkeys imply has no values
-    const auto found = values->second.find(lower(codePageToUtf8(valueName)));
-    if (found == values->second.end())
+    const std::string name = lower(codePageToUtf8(valueName));
+    const auto found = std::lower_bound(values->second.begin(), values->second.end(), name,
+                                        [](const Value& v, const std::string& n) { return v.name < n; });
+    if (found == values->second.end() || found->name != name)
         return RegStatus::FileNotFound;
 
-    type = found->second.type;
-    const auto needed = static_cast<std::uint32_t>(found->second.data.size());
+    type = found->type;
+    const auto needed = static_cast<std::uint32_t>(found->data.size());
     if (needed > size) {
         size = needed;
         return RegStatus::MoreData;
     }
     if (needed > 0)
-        std::memcpy(data, found->second.data.data(), needed);
+        std::memcpy(data, found->data.data(), needed);
     size = needed;
     return RegStatus::Success;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace tarnwick {
 
@@ -46,18 +47,23 @@ public:
     int openHandles() const { return static_cast<int>(m_open.size()); }
     int closeCalls() const { return m_closeCalls; }
 
+    // One value line as read: the last line for a name decides, and a removal takes the value away.
     struct Value
     {
-        std::uint32_t type = 0;
+        std::string name; // lower case, UTF-8
         std::string data; // as the ANSI entry points return it: text types in the code page
+        std::uint32_t type = 0;
+        std::uint32_t line = 0; // order among the key's lines
+        bool removed = false;
     };
-    // Lower-case value name (UTF-8) -> value.
-    using Values = std::map<std::string, Value>;
+    // A key's values, sorted by name once the file is read.
+    using Values = std::vector<Value>;
 
 private:
     class Parser;
 
     bool exists(const std::string& id) const;
+    void settleValues();
 
     // Hive-qualified lower-case key path (UTF-8, no trailing separator) -> values.
     // Ordered, so that the keys below a key form one range.
