@@ -5,7 +5,9 @@
 // same program built against an older reader (it keeps the reader's public
 // API): both load every file in one run and the ratios are printed. A load is
 // stopped after --timeout seconds or when it passes --memory-limit MB.
-//   bench_registry --load FILE    (one load; prints "<ms> <peak KiB> <value>")
+// Times are wall and CPU (user + system) milliseconds: on a busy machine the
+// CPU time is the one to compare.
+//   bench_registry --load FILE    (one load; prints "<wall ms> <peak KiB> <value> <cpu ms>")
 #include "BenchSupport.h"
 
 #include "install/RegistryAPI.h"
@@ -32,12 +34,19 @@ int loadOnce(const QString& path, qint64 memoryLimitMiB)
     const rlim_t limit = rlim_t(memoryLimitMiB) * 1024 * 1024;
     const rlimit as{limit, limit};
     setrlimit(RLIMIT_AS, &as); // a runaway load ends in bad_alloc, not in swapping the machine
+    const auto cpuMs = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    };
+    const double cpuBefore = cpuMs();
     QElapsedTimer timer;
     timer.start();
     auto registry = RegFileRegistry::fromFile(path);
     const QString value = registryValueToText(ReadRegistryValue(
         *registry, kHkeyLocalMachine, QStringLiteral("Software\\Kestrane"), QStringLiteral("Version Number"), 4));
-    out() << timer.elapsed() << ' ' << peakRssKiB() << ' ' << value << Qt::endl;
+    out() << timer.elapsed() << ' ' << peakRssKiB() << ' ' << value << ' ' << qRound(cpuMs() - cpuBefore) << Qt::endl;
     return 0;
 }
 
@@ -115,6 +124,7 @@ struct Load
 {
     bool ok = false;
     double ms = 0;
+    double cpuMs = 0;
     double peakMiB = 0;
     QString failure;
 };
@@ -132,7 +142,7 @@ Load runLoad(const QString& program, const QString& file, int timeoutSeconds, in
         return load;
     }
     const QStringList fields = QString::fromUtf8(process.readAllStandardOutput()).trimmed().split(QLatin1Char(' '));
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || fields.size() < 3 ||
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || fields.size() < 4 ||
         fields[2] != QLatin1String("262144")) {
         load.failure = process.exitStatus() != QProcess::NormalExit
                            ? QStringLiteral("crashed (over %1 MB?)").arg(memoryLimitMiB)
@@ -141,6 +151,7 @@ Load runLoad(const QString& program, const QString& file, int timeoutSeconds, in
     }
     load.ok = true;
     load.ms = fields[0].toDouble();
+    load.cpuMs = fields[3].toDouble();
     load.peakMiB = fields[1].toDouble() / 1024.0;
     return load;
 }
@@ -148,8 +159,12 @@ Load runLoad(const QString& program, const QString& file, int timeoutSeconds, in
 QString cell(const Load& load)
 {
     if (!load.ok)
-        return load.failure.leftJustified(22);
-    return QStringLiteral("%1 ms %2 MB").arg(load.ms, 7, 'f', 0).arg(load.peakMiB, 6, 'f', 0).leftJustified(22);
+        return load.failure.leftJustified(28);
+    return QStringLiteral("%1/%2 ms %3 MB")
+        .arg(load.ms, 6, 'f', 0)
+        .arg(load.cpuMs, 6, 'f', 0)
+        .arg(load.peakMiB, 5, 'f', 0)
+        .leftJustified(28);
 }
 
 } // namespace
@@ -183,9 +198,10 @@ int main(int argc, char** argv)
     const QString self = QCoreApplication::applicationFilePath(), old = parser.value(QStringLiteral("old"));
     const int timeout = parser.value(QStringLiteral("timeout")).toInt();
 
-    out() << "shape      MB   " << QStringLiteral("new").leftJustified(22)
-          << (old.isEmpty() ? QString()
-                            : QStringLiteral("old").leftJustified(22) + QStringLiteral("old/new time, memory"))
+    out() << "shape      MB   " << QStringLiteral("new: wall/cpu, peak").leftJustified(28)
+          << (old.isEmpty()
+                  ? QString()
+                  : QStringLiteral("old: wall/cpu, peak").leftJustified(28) + QStringLiteral("old/new cpu, peak"))
           << Qt::endl;
     for (const QString& shape : parser.value(QStringLiteral("shapes")).split(QLatin1Char(','))) {
         bool oldGaveUp = false; // a size the old reader failed is not tried bigger
@@ -194,13 +210,13 @@ int main(int argc, char** argv)
             const Load now = runLoad(self, file, timeout, memoryLimit);
             out() << shape.leftJustified(10) << size.rightJustified(3) << "   " << cell(now);
             if (!old.isEmpty()) {
-                const Load before = oldGaveUp ? Load{false, 0, 0, QStringLiteral("not tried")}
+                const Load before = oldGaveUp ? Load{false, 0, 0, 0, QStringLiteral("not tried")}
                                               : runLoad(old, file, timeout, memoryLimit);
                 oldGaveUp = !before.ok;
                 out() << cell(before);
                 if (before.ok && now.ok)
                     out() << QStringLiteral("%1x, %2x")
-                                 .arg(before.ms / qMax(now.ms, 1.0), 0, 'f', 1)
+                                 .arg(before.cpuMs / qMax(now.cpuMs, 1.0), 0, 'f', 1)
                                  .arg(before.peakMiB / qMax(now.peakMiB, 1.0), 0, 'f', 1);
             }
             out() << Qt::endl;
