@@ -29,7 +29,7 @@ RegistryRead readRegistryValue(RegistryBackend& registry, std::uint32_t hive, co
         if (registry.queryValue(key, valueName, type, buffer.data(), size) == RegStatus::Success) {
             // The byte count includes the terminating zero; data stored
             // without one loses its last character, as it always did.
-            const std::size_t length = std::min(size, kStringBuffer) - (size > 0 ? 1 : 0);
+            const std::uint32_t length = size > 0 ? std::min(size, kStringBuffer) - 1u : 0u;
             result.kind = RegistryRead::Kind::Text;
             result.bytes.assign(reinterpret_cast<const char*>(buffer.data()), length);
         }
