@@ -41,6 +41,8 @@ def windows_flags(entry):
             skip = False
         elif arg in ("-o", "-c", "-MF", "-MT", "-MQ"):
             skip = True
+        elif arg.startswith("-fsanitize") or arg == "-fno-omit-frame-pointer":
+            pass  # a sanitizer build's flags: mingw-w64 has no sanitizers, and they change no syntax
         elif arg not in ("-fPIC", "-MD", "-MMD") and arg != entry["file"]:
             flags.append(arg)
     return flags + ["-Werror", "-fsyntax-only"]
