@@ -9,6 +9,7 @@ packages=(
   unixodbc libsqliteodbc odbc-postgresql
   postgresql
   locales
+  g++-mingw-w64-x86-64 wine wine64
 )
 
 missing=()

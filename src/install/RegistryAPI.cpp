@@ -1,65 +1,29 @@
 #include "install/RegistryAPI.h"
 
 #include "app/Failure.h"
-#include "app/StepRunner.h"
-
-#include <cstring>
+#include "install/RegistryAPIRead.h"
 
 namespace tarnwick {
 
-namespace {
-constexpr std::uint32_t kStringBuffer = 1024;
-constexpr std::uint32_t kBinaryBuffer = 4096;
-} // namespace
-
 RegistryValue ReadRegistryValue(RegistryBackend& registry, std::uint32_t hive, const QString& keyPath,
-                                const QString& valueName, std::int16_t valueType,
-                                const RegistryValue& defaultValue)
+                                const QString& valueName, std::int16_t valueType, const RegistryValue& defaultValue)
 {
-    RegistryValue result = defaultValue;
-    RegistryKeyHandle key = 0;
-    if (registry.openKey(hive, keyPath, 0, kKeyRead, key) != RegStatus::Success)
-        return result;  // nothing was opened, so nothing is closed
-
-    StepRunner steps;  // every failure ends in the default, without a word
-    steps.run([&] {
-        std::uint32_t type = 0;
-        QByteArray buffer;
-        switch (valueType) {
-        case 1: {
-            std::uint32_t size = kStringBuffer;
-            buffer.fill(' ', kStringBuffer);
-            if (registry.queryValue(key, valueName, type, buffer, size) == RegStatus::Success) {
-                // The byte count includes the terminating zero; data stored
-                // without one loses its last character, as it always did.
-                const qsizetype length = qMax<qsizetype>(0, qsizetype(size) - 1);
-                result = QString::fromLocal8Bit(buffer.constData(), length);
-            }
-            break;
-        }
-        case 3: {
-            std::uint32_t size = kBinaryBuffer;
-            buffer.fill('\0', kBinaryBuffer);
-            if (registry.queryValue(key, valueName, type, buffer, size) == RegStatus::Success)
-                result = buffer.left(size);
-            break;
-        }
-        case 4: {
-            std::uint32_t size = 4;
-            buffer.fill('\0', 4);
-            if (registry.queryValue(key, valueName, type, buffer, size) == RegStatus::Success) {
-                std::uint32_t raw = 0;
-                std::memcpy(&raw, buffer.constData(), sizeof raw);  // little-endian, as stored
-                result = static_cast<std::int32_t>(raw);
-            }
-            break;
-        }
-        default:
-            throw Failure(ErrorNumber::UnsupportedRegistryType, QStringLiteral("Unsupported value type"));
-        }
-    });
-    registry.closeKey(key);
-    return result;
+    // The rule itself is plain C++ (it also runs against Win32 under test);
+    // here only the texts cross the code page.
+    const RegistryRead read = readRegistryValue(registry, hive, keyPath.toLocal8Bit().toStdString(),
+                                                valueName.toLocal8Bit().toStdString(), valueType);
+    const auto size = qsizetype(read.bytes.size());
+    switch (read.kind) {
+    case RegistryRead::Kind::Text:
+        return QString::fromLocal8Bit(read.bytes.data(), size);
+    case RegistryRead::Kind::Number:
+        return read.number;
+    case RegistryRead::Kind::Bytes:
+        return QByteArray(read.bytes.data(), size);
+    case RegistryRead::Kind::Default:
+        break;
+    }
+    return defaultValue;
 }
 
 QString registryValueToText(const RegistryValue& value)

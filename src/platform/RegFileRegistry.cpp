@@ -5,16 +5,16 @@
 #include <QStringDecoder>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace tarnwick {
 
 namespace {
 
-using Keys = QHash<QString, QHash<QString, RegFileRegistry::Value>>;
-
-const QString kHeader5 = QStringLiteral("Windows Registry Editor Version 5.00");
-const QString kHeader4 = QStringLiteral("REGEDIT4");
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
 
 struct Hive
 {
@@ -38,284 +38,423 @@ bool isPredefinedKey(std::uint32_t hive)
     return false;
 }
 
-// The lookup form of a key below `base`: the lower-case path without trailing
-// separators, so "Software\Kestrane\" finds "Software\Kestrane".
-QString keyId(const QString& base, QString path)
-{
-    while (path.endsWith(QLatin1Char('\\')))
-        path.chop(1);
-    return path.isEmpty() ? base : base + QLatin1Char('\\') + path.toLower();
-}
-
 // A hive's own id: its predefined handle in hex.
-QString hiveId(std::uint32_t hive)
+std::string hiveId(std::uint32_t hive)
 {
-    return QString::number(hive, 16);
+    return QByteArray::number(hive, 16).toStdString();
 }
 
-// regedit saves version 5 files as UTF-16LE with a BOM; hand-made ones are
-// usually UTF-8; REGEDIT4 files are in the system's 8-bit code page.
-QString decode(const QByteArray& bytes)
+bool isAscii(std::string_view text)
 {
-    if (bytes.startsWith("\xFF\xFE"))
-        return QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
-    if (bytes.startsWith("\xFE\xFF"))
-        return QStringDecoder(QStringDecoder::Utf16BE)(bytes.mid(2));
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
-        return QStringDecoder(QStringDecoder::Utf16LE)(bytes);
-    if (bytes.trimmed().startsWith(kHeader4.toLatin1()))
-        return QString::fromLocal8Bit(bytes);
-    return QString::fromUtf8(bytes);
-}
-
-bool isHexDigit(QChar c)
-{
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
-           || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
-}
-
-bool isHexNumber(const QString& text, int maxDigits)
-{
-    if (text.isEmpty() || text.size() > maxDigits)
-        return false;
-    for (const QChar c : text) {
-        if (!isHexDigit(c))
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
             return false;
+    }
+    return true;
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The lookup form of a name or path (UTF-8 in, UTF-8 out).
+std::string lower(std::string_view utf8)
+{
+    if (isAscii(utf8)) {
+        std::string out(utf8);
+        for (char& c : out)
+            c = asciiLower(c);
+        return out;
+    }
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toLower().toStdString();
+}
+
+// Text in the system's 8-bit code page, as the ANSI entry points give and take it.
+std::string codePageToUtf8(const std::string& text)
+{
+    if (isAscii(text))
+        return text;
+    return QString::fromLocal8Bit(text.data(), qsizetype(text.size())).toStdString();
+}
+
+std::string utf8ToCodePage(std::string_view text)
+{
+    if (isAscii(text))
+        return std::string(text);
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toLocal8Bit().toStdString();
+}
+
+// A version 5 file stores REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ data written
+// as hex as UTF-16LE; the 8-bit API returns it converted to the code page.
+std::string utf16ToCodePage(const std::string& bytes)
+{
+    const QByteArrayView even(bytes.data(), qsizetype(bytes.size() & ~std::size_t(1)));
+    return QString(QStringDecoder(QStringDecoder::Utf16LE)(even)).toLocal8Bit().toStdString();
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A key path without trailing separators, so "Software\Kestrane\" finds "Software\Kestrane".
+std::string_view withoutTrailingSeparators(std::string_view path)
+{
+    while (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    return path;
+}
+
+std::string keyId(const std::string& base, std::string_view path)
+{
+    path = withoutTrailingSeparators(path);
+    return path.empty() ? base : base + '\\' + lower(path);
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// 1 to `maxDigits` hex digits and nothing else.
+bool readHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t& number)
+{
+    if (text.empty() || text.size() > maxDigits)
+        return false;
+    number = 0;
+    for (const char c : text) {
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return false;
+        number = number * 16 + std::uint32_t(digit);
     }
     return true;
 }
 
 // A quoted text starting at `pos`, with \\ and \" unescaped; any other
 // backslash stays as written. Leaves `pos` after the closing quote.
-bool readQuoted(const QString& line, qsizetype& pos, QString& out)
+bool readQuoted(std::string_view line, std::size_t& pos, std::string& out)
 {
-    if (pos >= line.size() || line[pos] != QLatin1Char('"'))
+    if (pos >= line.size() || line[pos] != '"')
         return false;
     ++pos;
     while (pos < line.size()) {
-        const QChar c = line[pos];
-        if (c == QLatin1Char('\\') && pos + 1 < line.size()
-            && (line[pos + 1] == QLatin1Char('\\') || line[pos + 1] == QLatin1Char('"'))) {
-            out.append(line[pos + 1]);
+        const char c = line[pos];
+        if (c == '\\' && pos + 1 < line.size() && (line[pos + 1] == '\\' || line[pos + 1] == '"')) {
+            out.push_back(line[pos + 1]);
             pos += 2;
-        } else if (c == QLatin1Char('"')) {
+        } else if (c == '"') {
             ++pos;
             return true;
         } else {
-            out.append(c);
+            out.push_back(c);
             ++pos;
         }
     }
     return false;
 }
 
-bool readHexList(const QString& text, QByteArray& out)
+// Comma-separated bytes of one or two hex digits; one trailing comma is allowed.
+bool readHexList(std::string_view text, std::string& out)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    text = trimmed(text);
+    if (text.empty())
         return true;
-    QStringList items = trimmed.split(QLatin1Char(','));
-    if (items.last().trimmed().isEmpty())
-        items.removeLast();  // a trailing comma, as before a continuation
-    for (const QString& item : std::as_const(items)) {
-        const QString digits = item.trimmed();
-        if (!isHexNumber(digits, 2))
+    if (text.back() == ',')
+        text.remove_suffix(1);
+    out.reserve(text.size() / 3 + 1);
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        std::uint32_t byte = 0;
+        if (!readHexNumber(trimmed(text.substr(0, comma)), 2, byte))
             return false;
-        out.append(static_cast<char>(digits.toUInt(nullptr, 16)));
+        out.push_back(static_cast<char>(byte));
+        if (comma == std::string_view::npos)
+            return true;
+        text.remove_prefix(comma + 1);
     }
-    return true;
 }
 
-class Parser
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QString tooLarge(const QString& fileName, qint64 size)
+{
+    return QStringLiteral(
+               "%1: not read: the file has %2 bytes, more than the %3 bytes (%4 MB) a registry file may have")
+        .arg(fileName)
+        .arg(size)
+        .arg(RegFileRegistry::kMaxFileSize)
+        .arg(RegFileRegistry::kMaxFileSize / (1024 * 1024));
+}
+
+} // namespace
+
+class RegFileRegistry::Parser
 {
 public:
-    Parser(Keys& keys, const QString& fileName, QStringList* warnings)
-        : m_keys(keys), m_fileName(fileName), m_warnings(warnings)
+    Parser(RegFileRegistry& registry, const QString& fileName, QStringList* warnings)
+        : m_registry(registry), m_keys(registry.m_keys), m_fileName(fileName), m_warnings(warnings)
     {
     }
 
-    void parse(const QString& text)
+    // regedit saves version 5 files as UTF-16LE with a BOM; hand-made ones are
+    // usually UTF-8; REGEDIT4 files are in the system's 8-bit code page. The
+    // parser works on UTF-8 text: the file's own bytes when they are UTF-8.
+    void parse(const QByteArray& bytes)
     {
-        QStringList lines = text.split(QLatin1Char('\n'));
-        for (QString& line : lines) {
-            if (line.endsWith(QLatin1Char('\r')))
-                line.chop(1);
-        }
-
-        qsizetype i = 0;
-        while (i < lines.size() && lines[i].trimmed().isEmpty())
-            ++i;
-        const QString header = i < lines.size() ? lines[i].trimmed() : QString();
-        if (header.compare(kHeader5, Qt::CaseInsensitive) != 0 && header.compare(kHeader4, Qt::CaseInsensitive) != 0) {
-            warn(i < lines.size() ? i + 1 : 1,
-                 QStringLiteral("not a registry export file (the first line must be \"%1\" or \"%2\")")
-                     .arg(kHeader5, kHeader4));
-            return;
-        }
-
-        for (++i; i < lines.size(); ++i) {
-            const qsizetype lineNumber = i + 1;
-            QString line = lines[i].trimmed();
-            if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
-                continue;
-            // Long hex lists go on over several lines, each ending in a backslash.
-            if (!line.startsWith(QLatin1Char('['))) {
-                while (line.endsWith(QLatin1Char('\\')) && i + 1 < lines.size()) {
-                    line.chop(1);
-                    line += lines[++i].trimmed();
-                }
-            }
-            if (line.startsWith(QLatin1Char('[')))
-                section(line, lineNumber);
-            else
-                value(line, lineNumber);
-        }
+        QByteArray converted;
+        std::string_view text(bytes.constData(), std::size_t(bytes.size()));
+        if (bytes.startsWith("\xFF\xFE"))
+            converted = QString(QStringDecoder(QStringDecoder::Utf16LE)(QByteArrayView(bytes).sliced(2))).toUtf8();
+        else if (bytes.startsWith("\xFE\xFF"))
+            converted = QString(QStringDecoder(QStringDecoder::Utf16BE)(QByteArrayView(bytes).sliced(2))).toUtf8();
+        else if (bytes.startsWith("\xEF\xBB\xBF"))
+            text.remove_prefix(3);
+        else if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
+            converted = QString(QStringDecoder(QStringDecoder::Utf16LE)(bytes)).toUtf8();
+        else if (trimmed(text.substr(0, 64)).substr(0, kHeader4.size()) == kHeader4)
+            converted = QString::fromLocal8Bit(bytes).toUtf8();
+        if (!converted.isNull())
+            text = std::string_view(converted.constData(), std::size_t(converted.size()));
+        parseText(text);
     }
 
 private:
+    // The next line without its line end; false at the end of the text.
+    bool nextLine(std::string_view& text, std::string_view& line)
+    {
+        if (text.empty())
+            return false;
+        const std::size_t end = text.find('\n');
+        line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ++m_lineNumber;
+        return true;
+    }
+
+    void parseText(std::string_view text)
+    {
+        std::string_view line;
+        bool any = false;
+        while ((any = nextLine(text, line)) && trimmed(line).empty()) {
+        }
+        const std::string_view header = any ? trimmed(line) : std::string_view();
+        m_version5 = equalsIgnoringCase(header, kHeader5);
+        if (!m_version5 && !equalsIgnoringCase(header, kHeader4)) {
+            warn(any ? m_lineNumber : 1,
+                 QStringLiteral("not a registry export file (the first line must be \"%1\" or \"%2\")")
+                     .arg(fromUtf8(kHeader5), fromUtf8(kHeader4)));
+            return;
+        }
+
+        std::string joined;
+        while (nextLine(text, line)) {
+            const qsizetype lineNumber = m_lineNumber;
+            std::string_view current = trimmed(line);
+            if (current.empty() || current.front() == ';')
+                continue;
+            if (current.front() == '[') {
+                section(current, lineNumber);
+                continue;
+            }
+            // Long hex lists go on over several lines, each ending in a backslash.
+            if (current.back() == '\\' && !text.empty()) {
+                joined.assign(current);
+                while (!joined.empty() && joined.back() == '\\' && nextLine(text, line)) {
+                    joined.pop_back();
+                    joined += trimmed(line);
+                }
+                current = joined;
+            }
+            value(current, lineNumber);
+        }
+    }
+
     void warn(qsizetype lineNumber, const QString& what)
     {
         if (m_warnings)
             m_warnings->append(QStringLiteral("%1:%2: %3").arg(m_fileName).arg(lineNumber).arg(what));
     }
 
-    void section(const QString& line, qsizetype lineNumber)
+    void section(std::string_view line, qsizetype lineNumber)
     {
-        m_current.clear();
+        m_current = nullptr;
         m_skipSection = true;
-        if (!line.endsWith(QLatin1Char(']'))) {
+        if (line.back() != ']') {
             warn(lineNumber, QStringLiteral("key line without closing \"]\""));
             return;
         }
-        QString path = line.mid(1, line.size() - 2).trimmed();
-        const bool remove = path.startsWith(QLatin1Char('-'));
+        std::string_view path = trimmed(line.substr(1, line.size() - 2));
+        const bool remove = !path.empty() && path.front() == '-';
         if (remove)
-            path.remove(0, 1);
-        const qsizetype separator = path.indexOf(QLatin1Char('\\'));
-        const QString root = separator < 0 ? path : path.left(separator);
-        const QString below = separator < 0 ? QString() : path.mid(separator + 1);
+            path.remove_prefix(1);
+        const std::size_t separator = path.find('\\');
+        const std::string_view root = path.substr(0, separator);
+        const std::string_view below =
+            separator == std::string_view::npos ? std::string_view() : path.substr(separator + 1);
         const Hive* hive = nullptr;
         for (const Hive& h : kHives) {
-            if (root.compare(QLatin1String(h.name), Qt::CaseInsensitive) == 0
-                || root.compare(QLatin1String(h.abbreviation), Qt::CaseInsensitive) == 0)
+            if (equalsIgnoringCase(root, h.name) || equalsIgnoringCase(root, h.abbreviation))
                 hive = &h;
         }
         if (!hive) {
-            warn(lineNumber, QStringLiteral("unknown root key \"%1\"").arg(root));
+            warn(lineNumber, QStringLiteral("unknown root key \"%1\"").arg(fromUtf8(root)));
             return;
         }
-        const QString id = keyId(hiveId(hive->handle), below);
+        std::string id = keyId(hiveId(hive->handle), below);
         if (remove) {
-            // The key goes with everything below it; lines up to the next key are ignored.
-            const QString prefix = id + QLatin1Char('\\');
-            for (auto it = m_keys.begin(); it != m_keys.end();) {
-                if (it.key() == id || it.key().startsWith(prefix))
-                    it = m_keys.erase(it);
-                else
-                    ++it;
-            }
+            removeKey(id);
             return;
         }
-        // A key implies its parents, as in the registry itself.
-        for (qsizetype at = id.indexOf(QLatin1Char('\\')); at >= 0; at = id.indexOf(QLatin1Char('\\'), at + 1)) {
-            if (!m_keys.contains(id.left(at)))
-                m_keys.insert(id.left(at), {});
-        }
-        if (!m_keys.contains(id))
-            m_keys.insert(id, {});
-        m_current = id;
+        // A key implies its parents, as in the registry itself: they are not stored.
+        m_current = &m_keys[std::move(id)];
         m_skipSection = false;
     }
 
-    void value(const QString& line, qsizetype lineNumber)
+    // The key goes with everything below it, found as one range of the
+    // ordered keys; its parent stays, as it does in the registry.
+    void removeKey(const std::string& id)
     {
-        if (m_current.isEmpty()) {
+        const std::size_t parentEnd = id.rfind('\\');
+        if (parentEnd == std::string::npos || !m_registry.exists(id))
+            return;
+        const std::string parent = id.substr(0, parentEnd);
+        if (parent.find('\\') != std::string::npos)
+            m_keys.try_emplace(parent);
+        m_keys.erase(id);
+        // Every key below sorts from id + '\' up to id + ']', the next character.
+        m_keys.erase(m_keys.lower_bound(id + '\\'), m_keys.lower_bound(id + ']'));
+    }
+
+    void value(std::string_view line, qsizetype lineNumber)
+    {
+        if (!m_current) {
             if (!m_skipSection)
                 warn(lineNumber, QStringLiteral("value outside of a key"));
             return;
         }
 
-        QString name;
-        qsizetype pos = 0;
-        if (line.startsWith(QLatin1Char('@'))) {
+        std::string name;
+        std::size_t pos = 0;
+        if (line.front() == '@') {
             pos = 1;
         } else if (!readQuoted(line, pos, name)) {
             warn(lineNumber, QStringLiteral("not a key, a value or a comment"));
             return;
         }
-        while (pos < line.size() && line[pos].isSpace())
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
             ++pos;
-        if (pos >= line.size() || line[pos] != QLatin1Char('=')) {
+        if (pos >= line.size() || line[pos] != '=') {
             warn(lineNumber, QStringLiteral("\"=\" missing after the value name"));
             return;
         }
-        const QString data = line.mid(pos + 1).trimmed();
+        const std::string_view data = trimmed(line.substr(pos + 1));
 
-        RegFileRegistry::Value v;
-        if (data.startsWith(QLatin1Char('"'))) {
-            QString text;
-            qsizetype at = 0;
+        Value v;
+        v.name = lower(name);
+        v.line = std::uint32_t(lineNumber);
+        if (!data.empty() && data.front() == '"') {
+            std::string text;
+            std::size_t at = 0;
             if (!readQuoted(data, at, text) || at != data.size()) {
                 warn(lineNumber, QStringLiteral("malformed string data"));
                 return;
             }
             v.type = RegType::String;
-            v.data = text.toLocal8Bit();
-            v.data.append('\0');
-        } else if (data == QLatin1String("-")) {
-            m_keys[m_current].remove(name.toLower());
-            return;
-        } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-            const QString digits = data.mid(6).trimmed();
-            if (!isHexNumber(digits, 8)) {
+            v.data = utf8ToCodePage(text);
+            v.data.push_back('\0');
+        } else if (data == "-") {
+            v.removed = true;
+        } else if (startsWithIgnoringCase(data, "dword:")) {
+            std::uint32_t number = 0;
+            if (!readHexNumber(trimmed(data.substr(6)), 8, number)) {
                 warn(lineNumber, QStringLiteral("malformed dword data"));
                 return;
             }
-            const std::uint32_t number = digits.toUInt(nullptr, 16);
-            const unsigned char bytes[4] = {static_cast<unsigned char>(number), static_cast<unsigned char>(number >> 8),
-                                            static_cast<unsigned char>(number >> 16),
-                                            static_cast<unsigned char>(number >> 24)};
+            const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8),
+                                   static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
             v.type = RegType::DWord;
-            v.data = QByteArray(reinterpret_cast<const char*>(bytes), 4);
-        } else if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
-            const qsizetype colon = data.indexOf(QLatin1Char(':'));
-            const QString kind = colon < 0 ? QString() : data.mid(3, colon - 3).trimmed();
-            if (kind.isEmpty()) {
+            v.data.assign(bytes, 4);
+        } else if (startsWithIgnoringCase(data, "hex")) {
+            const std::size_t colon = data.find(':');
+            const std::string_view kind =
+                colon == std::string_view::npos ? std::string_view() : trimmed(data.substr(3, colon - 3));
+            if (kind.empty()) {
                 v.type = RegType::Binary;
-            } else if (kind.startsWith(QLatin1Char('(')) && kind.endsWith(QLatin1Char(')'))
-                       && isHexNumber(kind.mid(1, kind.size() - 2), 8)) {
-                v.type = kind.mid(1, kind.size() - 2).toUInt(nullptr, 16);
-            } else {
-                warn(lineNumber, QStringLiteral("malformed value type \"%1\"").arg(colon < 0 ? data : data.left(colon)));
+            } else if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')' ||
+                       !readHexNumber(kind.substr(1, kind.size() - 2), 8, v.type)) {
+                warn(lineNumber, QStringLiteral("malformed value type \"%1\"").arg(fromUtf8(data.substr(0, colon))));
                 return;
             }
-            if (colon < 0 || !readHexList(data.mid(colon + 1), v.data)) {
+            if (colon == std::string_view::npos || !readHexList(data.substr(colon + 1), v.data)) {
                 warn(lineNumber, QStringLiteral("malformed hex data"));
                 return;
             }
+            if (m_version5 &&
+                (v.type == RegType::String || v.type == RegType::ExpandString || v.type == RegType::MultiString))
+                v.data = utf16ToCodePage(v.data);
         } else {
             warn(lineNumber, QStringLiteral("unrecognised value data"));
             return;
         }
-        m_keys[m_current].insert(name.toLower(), v);
+        // Kept in file order; settleValues() lets the last line for a name decide.
+        m_current->push_back(std::move(v));
     }
 
-    Keys& m_keys;
+    const RegFileRegistry& m_registry;
+    std::map<std::string, Values>& m_keys;
     const QString& m_fileName;
     QStringList* m_warnings;
-    QString m_current;         // the key values go to; empty before the first key
+    qsizetype m_lineNumber = 0;
+    bool m_version5 = false;
+    Values* m_current = nullptr; // the key values go to; none before the first key
     bool m_skipSection = false;  // the key line was refused or deletes: its values go unremarked
 };
-
-} // namespace
 
 std::unique_ptr<RegFileRegistry> RegFileRegistry::fromBytes(const QByteArray& bytes, const QString& fileName,
                                                             QStringList* warnings)
 {
     auto registry = std::make_unique<RegFileRegistry>();
-    Parser(registry->m_keys, fileName, warnings).parse(decode(bytes));
+    if (bytes.size() > kMaxFileSize) {
+        if (warnings)
+            warnings->append(tooLarge(fileName, bytes.size()));
+        return registry;
+    }
+    Parser(*registry, fileName, warnings).parse(bytes);
+    registry->settleValues();
     return registry;
 }
 
@@ -328,46 +467,89 @@ std::unique_ptr<RegFileRegistry> RegFileRegistry::fromFile(const QString& path)
         qWarning().noquote() << QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString());
         return std::make_unique<RegFileRegistry>();
     }
+    // Not more than the limit and one byte, whatever the file claims to be.
+    if (file.size() > kMaxFileSize) {
+        qWarning().noquote() << tooLarge(path, file.size());
+        return std::make_unique<RegFileRegistry>();
+    }
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
     QStringList warnings;
-    auto registry = fromBytes(file.readAll(), path, &warnings);
+    auto registry = fromBytes(bytes, path, &warnings);
     for (const QString& warning : std::as_const(warnings))
         qWarning().noquote() << warning;
     return registry;
 }
 
-long RegFileRegistry::openKey(std::uint32_t hive, const QString& path, std::uint32_t options, std::uint32_t access,
+// Sorting each key's lines once costs less than a lookup per line, in time and memory.
+void RegFileRegistry::settleValues()
+{
+    const auto byNameThenLine = [](const Value& a, const Value& b) {
+        return a.name != b.name ? a.name < b.name : a.line < b.line;
+    };
+    for (auto& [id, values] : m_keys) {
+        std::sort(values.begin(), values.end(), byNameThenLine);
+        auto kept = values.begin();
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const bool last = it + 1 == values.end() || it[1].name != it->name;
+            if (last && !it->removed) {
+                if (kept != it)
+                    *kept = std::move(*it);
+                ++kept;
+            }
+        }
+        values.erase(kept, values.end());
+    }
+}
+
+bool RegFileRegistry::exists(const std::string& id) const
+{
+    if (id.find('\\') == std::string::npos || m_keys.count(id))
+        return true; // a hive's root always exists, even when no key below it does
+    const std::string below = id + '\\';
+    const auto next = m_keys.lower_bound(below);
+    return next != m_keys.end() && next->first.compare(0, below.size(), below) == 0;
+}
+
+long RegFileRegistry::openKey(std::uint32_t hive, const std::string& path, std::uint32_t options, std::uint32_t access,
                               RegistryKeyHandle& key)
 {
     Q_UNUSED(options);
-    Q_UNUSED(access);
     // Below a predefined hive, or below a key opened before.
-    QString base;
-    if (const auto parent = m_open.constFind(hive); parent != m_open.cend())
-        base = *parent;
+    std::string base;
+    if (const auto parent = m_open.find(hive); parent != m_open.end())
+        base = parent->second;
     else if (isPredefinedKey(hive))
         base = hiveId(hive);
     else
         return RegStatus::InvalidHandle;
-    const QString id = keyId(base, path);
-    // A hive's root always exists, even when no key below it does.
-    if (id.contains(QLatin1Char('\\')) && !m_keys.contains(id))
+    std::string id = keyId(base, codePageToUtf8(path));
+    // An export of a 64-bit system holds the 32-bit view of HKLM\Software under Wow6432Node.
+    const std::string software = hiveId(kHkeyLocalMachine) + "\\software", wow = software + "\\wow6432node";
+    if ((access & kKeyWow64_32Key) && base == hiveId(kHkeyLocalMachine) &&
+        id.compare(0, software.size(), software) == 0 &&
+        (id.size() == software.size() || id[software.size()] == '\\') && id.compare(0, wow.size(), wow) != 0 &&
+        exists(wow))
+        id.replace(0, software.size(), wow);
+    if (!exists(id))
         return RegStatus::FileNotFound;
     key = m_nextHandle++;
-    m_open.insert(key, id);
+    m_open.emplace(key, std::move(id));
     return RegStatus::Success;
 }
 
-long RegFileRegistry::queryValue(RegistryKeyHandle key, const QString& valueName, std::uint32_t& type,
-                                 QByteArray& data, std::uint32_t& size)
+long RegFileRegistry::queryValue(RegistryKeyHandle key, const std::string& valueName, std::uint32_t& type,
+                                 unsigned char* data, std::uint32_t& size)
 {
-    const auto open = m_open.constFind(key);
-    if (open == m_open.cend())
+    const auto open = m_open.find(key);
+    if (open == m_open.end())
         return RegStatus::InvalidHandle;
-    const auto values = m_keys.constFind(*open);
-    if (values == m_keys.cend())
-        return RegStatus::FileNotFound;
-    const auto found = values->constFind(valueName.toLower());
-    if (found == values->cend())
+    const auto values = m_keys.find(open->second);
+    if (values == m_keys.end())
+        return RegStatus::FileNotFound; // a key that only its subkeys imply has no values
+    const std::string name = lower(codePageToUtf8(valueName));
+    const auto found = std::lower_bound(values->second.begin(), values->second.end(), name,
+                                        [](const Value& v, const std::string& n) { return v.name < n; });
+    if (found == values->second.end() || found->name != name)
         return RegStatus::FileNotFound;
 
     type = found->type;
@@ -376,10 +558,8 @@ long RegFileRegistry::queryValue(RegistryKeyHandle key, const QString& valueName
         size = needed;
         return RegStatus::MoreData;
     }
-    if (data.size() < qsizetype(size))
-        data.resize(size);
     if (needed > 0)
-        std::memcpy(data.data(), found->data.constData(), needed);
+        std::memcpy(data, found->data.data(), needed);
     size = needed;
     return RegStatus::Success;
 }
@@ -387,7 +567,7 @@ long RegFileRegistry::queryValue(RegistryKeyHandle key, const QString& valueName
 long RegFileRegistry::closeKey(RegistryKeyHandle key)
 {
     ++m_closeCalls;
-    return m_open.remove(key) ? RegStatus::Success : RegStatus::InvalidHandle;
+    return m_open.erase(key) ? RegStatus::Success : RegStatus::InvalidHandle;
 }
 
 } // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "platform/Registry.h"
+#include "platform/RegistryWindows.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -17,27 +17,23 @@ namespace {
 class WindowsRegistry : public RegistryBackend
 {
 public:
-    long openKey(std::uint32_t hive, const QString& path, std::uint32_t options, std::uint32_t access,
+    long openKey(std::uint32_t hive, const std::string& path, std::uint32_t options, std::uint32_t access,
                  RegistryKeyHandle& key) override
     {
         HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExA(toHkey(hive), path.toLocal8Bit().constData(), options,
-                                          static_cast<REGSAM>(access), &opened);
+        const LONG status = RegOpenKeyExA(toHkey(hive), path.c_str(), options, static_cast<REGSAM>(access), &opened);
         if (status == ERROR_SUCCESS)
             key = reinterpret_cast<RegistryKeyHandle>(opened);
         return status;
     }
 
-    long queryValue(RegistryKeyHandle key, const QString& valueName, std::uint32_t& type, QByteArray& data,
+    long queryValue(RegistryKeyHandle key, const std::string& valueName, std::uint32_t& type, unsigned char* data,
                     std::uint32_t& size) override
     {
-        if (data.size() < qsizetype(size))
-            data.resize(size);
         DWORD valueType = 0;
         DWORD byteCount = size;
-        const LONG status = RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName.toLocal8Bit().constData(),
-                                             nullptr, &valueType, reinterpret_cast<LPBYTE>(data.data()),
-                                             &byteCount);
+        const LONG status =
+            RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName.c_str(), nullptr, &valueType, data, &byteCount);
         type = valueType;
         size = byteCount;
         return status;
@@ -55,7 +51,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<RegistryBackend> createPlatformRegistry(const QString& /*programFolder*/)
+std::unique_ptr<RegistryBackend> createWindowsRegistry()
 {
     return std::make_unique<WindowsRegistry>();
 }

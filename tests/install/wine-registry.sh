@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The Win32 registry backend under Wine, in a Wine prefix of its own inside the
+# build folder (never the user's):
+#   wine-registry.sh prefix DIR       makes a fresh prefix in DIR/prefix (wineboot is slow: once per test run)
+#   wine-registry.sh run DIR EXE      writes the case table with `wine reg add` into the 32-bit view (and one key
+#                                     into the 64-bit view only), checks every case through EXE, then writes what
+#                                     EXE reads (DIR/win32-read.txt) and regedit's export (DIR/export.reg) for the
+#                                     row-by-row comparison with the .reg backend
+#   wine-registry.sh stop DIR         stops the prefix's Wine server
+set -euo pipefail
+command=$1 dir=$2
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEARCH=win64 LC_ALL=C.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY  # nothing here may open a window
+
+# Runs a Wine command; its chatter is shown only when it fails.
+quiet() {
+  local output
+  if ! output=$("$@" 2>&1); then
+    printf 'wine-registry: failed: %s\n%s\n' "$*" "$output" >&2
+    exit 1
+  fi
+}
+
+case "$command" in
+prefix)
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$dir"
+  start=$SECONDS
+  quiet wineboot --init
+  quiet wineserver --wait
+  echo "wine-registry: fresh prefix $WINEPREFIX in $((SECONDS - start)) s"
+  ;;
+run)
+  exe=$3
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-registry: no prefix in $WINEPREFIX" >&2; exit 1; }
+  wineserver --persistent  # one server for all the commands below, not one each
+  trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+  cases=$(wine "$exe" --cases)
+  written=0
+  while IFS=$'\t' read -r view key name type data; do
+    if [ "$type" = IMPORT ]; then
+      # In UTF-16LE with its mark, as regedit writes version 5 files; Wine reads the text types of other files as 8-bit.
+      { printf '\xff\xfe'
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\%s]\r\n%s\r\n' "$key" "$data" |
+          iconv -f UTF-8 -t UTF-16LE; } >"$dir/import.reg"
+      quiet wine reg import "$(winepath -w "$dir/import.reg")" "/reg:$view"
+    else
+      quiet wine reg add "HKLM\\$key" /v "$name" /t "$type" /d "$data" /f "/reg:$view"
+    fi
+    written=$((written + 1))
+  done <<<"$cases"
+  echo "wine-registry: $written values written with reg add and reg import"
+  wine "$exe"
+  wine "$exe" --read >"$dir/win32-read.txt"
+  rm -f "$dir/export.reg"
+  quiet wine regedit /E "$(winepath -w "$dir/export.reg")" "HKEY_LOCAL_MACHINE\\Software"
+  echo "wine-registry: HKLM\\Software exported by regedit: $(stat -c %s "$dir/export.reg") bytes"
+  ;;
+stop)
+  wineserver --kill >/dev/null 2>&1 || true
+  ;;
+esac
