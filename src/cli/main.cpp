@@ -6,6 +6,7 @@
 #include "cli/ExportCommand.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "tarnwick_version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,17 +30,24 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-export"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION_TEXT));
 
     QFile errorStream;
     if (!errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered,
                           QFileDevice::DontCloseHandle))
         return tarnwick::ExitStatus::NotRun;
-    tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr));
+    tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr),
+                              [] { return tarnwick::Console::terminalColumns(stderr); });
 
     const tarnwick::ExportCommandOptions options =
         tarnwick::parseExportArguments(application.arguments().mid(1));
-    if (options.help) {
+    using Action = tarnwick::ExportCommandOptions::Action;
+    if (options.action == Action::Help) {
         std::fputs(tarnwick::exportCommandUsage().toLocal8Bit().constData(), stdout);
+        return tarnwick::ExitStatus::Success;
+    }
+    if (options.action == Action::Version) {
+        std::printf("tarnwick-export %s\n", TARNWICK_VERSION_TEXT);
         return tarnwick::ExitStatus::Success;
     }
     if (!options.error.isEmpty()) {
@@ -48,7 +56,7 @@ int main(int argc, char** argv)
         return tarnwick::ExitStatus::NotRun;
     }
 
-    tarnwick::ConsoleUserInterface ui(console, tarnwick::ExitStatus::NotRun);
+    tarnwick::ConsoleUserInterface ui(console, tarnwick::ExitStatus::NotRun, options.quiet);
     NoShell shell;
     tarnwick::ProgramInfo program = tarnwick::ProgramInfo::current();
     // The log names the wizard: both write the same log, in the same folder.
@@ -56,12 +64,18 @@ int main(int argc, char** argv)
     auto registry = tarnwick::createPlatformRegistry(program.folder);
     tarnwick::Clock clock;
     tarnwick::AppContext app(ui, shell, *registry, program, clock);
-    tarnwick::ConsoleProgress progress(console);
+    tarnwick::ConsoleProgress progress(console, options.quiet);
 
-    const int status = tarnwick::runExportCommand(app, options, progress, progress);
+    tarnwick::ExportSummary summary;
+    const int status = tarnwick::runExportCommand(app, ui, options, progress, progress, summary);
     app.log.CloseLogFile();
-    if (!app.log.strLogFileName().isEmpty())
+    // Quiet: the log is named only when it has something to read.
+    if (!app.log.strLogFileName().isEmpty() && (!options.quiet || status != tarnwick::ExitStatus::Success))
         console.line(QStringLiteral("Log: ") + app.log.strLogFileName());
     tarnwick::closeDatabaseConnections();
+    if (options.summaryJson) {
+        std::fputs((summary.toJson() + '\n').constData(), stdout);
+        std::fflush(stdout);
+    }
     return status;
 }

@@ -42,6 +42,7 @@ public:
     void ExportData();
 
     bool isRunning() const { return m_running; }
+    const PrivateListWalk& walk() const { return m_walk; }
 
     static const QString kNoPathMessage;
     static const QString kViewCsvQuestion;

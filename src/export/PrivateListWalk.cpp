@@ -81,6 +81,7 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
             ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     const MemberRow owner{ownerAlias, ownerDisplayName, ownerExtension, {}, {}, {}, {}, {}, {}};
+    ++m_counts.owners;
 
     Recordset lists;
     steps.run([&] {
@@ -96,6 +97,7 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId,
         return;
     }
     for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
+        ++m_counts.lists;
         m_app.log.WriteToLog(QStringLiteral("        Processing private list=") +
                              GetFieldString(lists, QStringLiteral("alias")));
         Recordset members;
@@ -167,7 +169,8 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
         m_app.services.ShowMessage(QStringLiteral("Error in WriteSubInfoToFile on frmDumpInfo:") +
                                    f.description());
     });
-    steps.run([&] { m_tsCSVFile.writeLine(MembershipCsv::line(row)); });
+    if (steps.run([&] { m_tsCSVFile.writeLine(MembershipCsv::line(row)); }))
+        ++m_counts.rows;
 }
 
 QString PrivateListWalk::GetSubscriberExtension(const QString& objectId)

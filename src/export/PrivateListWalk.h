@@ -54,6 +54,15 @@ public:
     QString GetSubscriberExtension(const QString& objectId);
     QString GetPublicListExtension(const QString& objectId);
 
+    // What the walk has done since it was made, for the command's summary.
+    struct Counts
+    {
+        qint64 owners = 0; // ProcessPrivateDLMembers calls
+        qint64 lists = 0;  // private lists walked
+        qint64 rows = 0;   // lines written
+    };
+    const Counts& counts() const { return m_counts; }
+
 private:
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
     QString singleExtension(const QString& sql,
@@ -61,6 +70,7 @@ private:
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
+    Counts m_counts;
 };
 
 } // namespace tarnwick
