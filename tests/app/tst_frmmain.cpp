@@ -103,6 +103,15 @@ private Q_SLOTS:
         QVERIFY(QFile(help).open(QIODevice::WriteOnly));
         page.findChild<QAction*>("mnuHelp")->trigger();
         QCOMPARE(env.shell.documents, QStringList{help});
+        // Installed: the page in the documentation folder, unless one lies beside the program.
+        const QString docs = env.path("usr/share/doc/tarnwick/Tarnwick.htm");
+        QVERIFY(QDir().mkpath(env.path("usr/bin")) && QDir().mkpath(env.path("usr/share/doc/tarnwick")));
+        QVERIFY(QFile(docs).open(QIODevice::WriteOnly));
+        const ProgramInfo installed = ProgramInfo::inFolder(env.path("usr/bin"));
+        QCOMPARE(SharedServices(env.ui, env.shell, env.app->log, installed).helpFilePath(), docs);
+        QVERIFY(QFile::copy(docs, env.path("usr/bin/Tarnwick.htm")));
+        QCOMPARE(SharedServices(env.ui, env.shell, env.app->log, installed).helpFilePath(),
+                 env.path("usr/bin/Tarnwick.htm"));
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>("cmdExit")->click());

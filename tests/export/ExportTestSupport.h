@@ -113,9 +113,11 @@ struct ExportFixture : ExportProgress, RecordingUserInterface
 };
 
 // Runs a copy of tarnwick-export in `folder` (its logs go there, and the fixed connection string finds
-// "OrvaneDb" there), with that registry: the exit status, and stdout then stderr.
+// "OrvaneDb" there), with that registry: the exit status, and stdout then stderr. `out` gets stdout alone.
+// With `columns`, stderr and stdout are a terminal that wide (through script(1)).
 inline std::pair<int, QString> runExportBinary(const QString& folder, const QStringList& arguments,
-                                               const QString& registryText = TestEnvironment::registryText())
+                                               const QString& registryText = TestEnvironment::registryText(),
+                                               QByteArray* out = nullptr, int columns = 0)
 {
     const QDir dir(folder);
     QFile::copy(TARNWICK_BINARY_DIR "/bin/tarnwick-export", dir.filePath("tarnwick-export"));
@@ -125,10 +127,20 @@ inline std::pair<int, QString> runExportBinary(const QString& folder, const QStr
     QProcess process;
     process.setEnvironment(QProcess::systemEnvironment() << "TARNWICK_REGISTRY=" + registry.fileName());
     process.setWorkingDirectory(folder);
-    process.start(dir.filePath("tarnwick-export"), arguments);
+    if (columns > 0) {
+        QString command = u"stty cols %1 rows 24; exec ./tarnwick-export"_s.arg(columns);
+        for (const QString& argument : arguments)
+            command += u" '"_s + QString(argument).replace(u"'"_s, u"'\\''"_s) + u'\'';
+        process.start("script", {"-qec", command, "/dev/null"});
+    } else {
+        process.start(dir.filePath("tarnwick-export"), arguments);
+    }
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
         return {-1, {}};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+    const QByteArray standardOutput = process.readAllStandardOutput();
+    if (out)
+        *out = standardOutput;
+    return {process.exitCode(), QString::fromUtf8(standardOutput + process.readAllStandardError())};
 }
 
 } // namespace tarnwick::test

@@ -153,31 +153,49 @@ private Q_SLOTS:
     }
 
 #ifndef EXPORT_ON_POSTGRES
-    // tarnwick-export itself in the fixture's folder; o.csv is written only for status 0 and 1.
+    // tarnwick-export itself in the fixture's folder, every option and every bad combination; o.csv is written only
+    // for status 0 and 1. `output` is a part of stdout and stderr; "=" before it: all of them.
     void command_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by '|'
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("output"); // a part of stdout and stderr
-        QTest::newRow("help") << "--help" << 0 << "--name-contains TEXT";
+        QTest::addColumn<QString>("output");
+        QTest::newRow("help") << "--help" << 0 << "--name-contains <TEXT>";
+        QTest::newRow("help, exit statuses after the options") << "-h" << 0 << "version information.\n\n";
+        QTest::newRow("version") << "--version" << 0 << "=tarnwick-export 1.0.1\n";
+        QTest::newRow("version, short") << "-v|--all" << 0 << "=tarnwick-export 1.0.1\n";
         // One line per row when stderr is no terminal; the questions are answered No.
         QTest::newRow("all") << "--all|--output|o.csv" << 0
                              << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n";
-        QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 0 << "[2 of 2] Nobody";
+        // "No Ext" has no extension: the range check fails on it and says so; the others are exported.
+        QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 1 << "Invalid use of Null";
         QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]";
         QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller";
         QTest::newRow("cos contains") << "--cos-contains|faul|-o|o.csv" << 0 << "[4 of 4]";
         QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file";
+        QTest::newRow("quiet") << "--all|-q|-o|o.csv" << 0 << "=";
+        QTest::newRow("quiet, summary") << "--all|--quiet|-o|o.csv|--summary=json" << 0 << "\"errors\":0";
         QTest::newRow("errors logged") << "--all|-o|o.csv" << 1 << ExportRun::completionMessage(1, 0);
+        QTest::newRow("errors logged, summary") << "--all|-o|o.csv|--summary|json" << 1 << "\"errors\":1";
+        QTest::newRow("errors logged, quiet: the log named") << "--all|-q|-o|o.csv" << 1 << "=Log: ";
+        // A row the selection could not add is told, and the run is not a clean one; quiet tells it too.
+        QTest::newRow("selection failure") << "--all|-q|-o|o.csv" << 1 << "Unable to find single COS instance";
         QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help";
+        QTest::newRow("output without a file") << "--all|-o" << 2 << "Missing value after '-o'";
         QTest::newRow("no selection") << "-o|o.csv" << 2 << "Choose the subscribers with";
         QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos";
         QTest::newRow("stray argument") << "--all|x|-o|o.csv" << 2 << "Unexpected argument: x";
+        QTest::newRow("unknown option") << "--all|--colour|-o|o.csv" << 2 << "Unknown option 'colour'";
         QTest::newRow("range without a dash") << "--range|100|-o|o.csv" << 2 << "LOW-HIGH";
+        QTest::newRow("range without bounds") << "--range" << 2 << "Missing value after '--range'";
         QTest::newRow("range with a sign") << "--range|-5-10|-o|o.csv" << 2 << "must be strictly higher than the lower";
+        QTest::newRow("summary in another format") << "--all|-o|o.csv|--summary=xml" << 2 << "--summary takes json";
+        QTest::newRow("summary without a format") << "--all|-o|o.csv|--summary" << 2 << "Missing value after";
         QTest::newRow("failed start-up check") << "--all|-o|o.csv" << 2 << kVersionGateMessage;
         QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"";
         QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user";
+        // The bar is cut to the terminal's width less one column and padded to it: nothing wraps.
+        QTest::newRow("terminal of 60 columns") << "--name-contains|smith|-o|o.csv" << 0 << "[2 of 2] Smith";
     }
     void command()
     {
@@ -187,13 +205,42 @@ private Q_SLOTS:
         TestEnvironment env;
         buildWalkFixture(env.database());
         const QByteArray tag = QTest::currentDataTag();
-        if (tag == "errors logged")
+        if (tag.startsWith("errors logged"))
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
-        const auto [exitCode, shown] = runExportBinary(                     // an old version fails the start-up check
+        if (tag == "selection failure") // a class of service that is not there
+            env.database().addSubscriber({"S-BADCOS", "badcos", {}, {}, "Bad Cos", "1003", "H-B", "C-GONE", 1});
+        if (tag.startsWith("terminal"))
+            env.database().addSubscriber({"S-LONG", "long", {}, {}, "Smith " + QString(90, u'x'), "1004", "H-L", "C1", 1});
+        QByteArray out;
+        const auto [exitCode, shown] = runExportBinary( // an old version fails the start-up check
             env.folder(), arguments.split(u'|'),
-            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064));
-        QVERIFY2(exitCode == status && shown.contains(output), qPrintable(QString::number(exitCode) + u'\n' + shown));
-        QCOMPARE(QFile::exists(env.path("o.csv")), status < 2 && arguments != "--help");
+            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064), &out,
+            tag.startsWith("terminal") ? 60 : 0);
+        const QString all = output.mid(1);
+        const bool matches = !output.startsWith(u'=') ? shown.contains(output)
+                             : all == u"Log: "_s      ? shown.startsWith(all)
+                                                      : shown == all;
+        QVERIFY2(exitCode == status && matches, qPrintable(QString::number(exitCode) + u'\n' + shown));
+        const bool ran = status < 2 && !tag.startsWith("help") && !tag.startsWith("version");
+        QCOMPARE(QFile::exists(env.path("o.csv")), ran);
+        if (output == u"=Log: "_s) // one line naming the log, nothing else
+            QVERIFY2(!shown.trimmed().contains(u'\n') && QFile::exists(shown.trimmed().mid(5)), qPrintable(shown));
+        if (tag.startsWith("terminal")) {
+            const QStringList bars = shown.split(QRegularExpression("[\r\n]")).filter(QRegularExpression("^\\[[#.]+\\]"));
+            QVERIFY(!bars.isEmpty());
+            for (const QString& bar : bars)
+                QVERIFY2(bar.size() == 59, qPrintable(bar));
+        }
+        if (!arguments.contains("--summary") || status == 2)
+            return;
+        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log.
+        QProcess python;
+        python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", env.path("o.csv"),
+                                 QString::number(exitCode)});
+        python.write(out);
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished());
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     }
 #endif
 };
