@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-odbc libqt6sql6-sqlite
   unixodbc libsqliteodbc odbc-postgresql
   postgresql
+  # the package and its checks (scripts/package-check.sh, scripts/package-test.sh)
+  dpkg-dev file binutils lintian appstream desktop-file-utils man-db mmdebstrap
 )
 
 missing=()
