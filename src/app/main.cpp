@@ -33,9 +33,9 @@ bool haveDisplay()
 // opening a window. Returns the exit status when the process should end here.
 std::optional<int> answerOptions(QCommandLineParser& parser, const QStringList& arguments)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Exports the private distribution lists of an Orvane voice-messaging server to CSV, through a\n"
-        "three-page wizard. tarnwick-export does the same without windows."));
+    parser.setApplicationDescription(
+        QStringLiteral("Exports the private distribution lists of an Orvane voice-messaging server to\n"
+                       "CSV, through a three-page wizard. tarnwick-export does the same without windows."));
     parser.addHelpOption();
     parser.addVersionOption();
     if (!parser.parse(arguments)) {
@@ -75,7 +75,7 @@ int main(int argc, char** argv)
                    stderr);
         return 3;
     }
-    QApplication application(argc, argv);  // takes the toolkit's own options out of the arguments
+    QApplication application(argc, argv); // takes the toolkit's own options out of the arguments
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QCommandLineParser parser;
     if (const std::optional<int> status = answerOptions(parser, QApplication::arguments()))

@@ -60,7 +60,7 @@ void Console::status(const QString& text)
         return;
     // One column short of the terminal's width, so the line never wraps and
     // scrolls; padded, so a shorter text leaves nothing of the last one.
-    const int width = std::max(1, m_columns() - 1);
+    const int width = std::max(1, (m_columns ? m_columns() : 80) - 1);
     const QString shown = text.left(width).leftJustified(width, QLatin1Char(' '));
     write(QLatin1Char('\r') + shown);
     m_statusOpen = true;

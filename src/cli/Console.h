@@ -18,8 +18,8 @@ namespace tarnwick {
 class Console
 {
 public:
-    // `columns`: the terminal's width now, read at every redraw.
-    Console(QIODevice& device, bool live, std::function<int()> columns = [] { return 80; });
+    // `columns`: the terminal's width now, read at every redraw; 80 without it.
+    Console(QIODevice& device, bool live, std::function<int()> columns = {});
 
     bool live() const { return m_live; }
     void line(const QString& text);

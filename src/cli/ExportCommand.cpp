@@ -71,8 +71,7 @@ const OptionRow kOptions[] = {
          o.request.subString = v;
          return QString();
      }},
-    {"cos-contains", "TEXT",
-     "Subscribers whose class of service's name contains TEXT (sub strings separated by ';').",
+    {"cos-contains", "TEXT", "Subscribers whose class of service's name contains TEXT (sub strings separated by ';').",
      SelectionMode::CosNameSubString,
      [](ExportCommandOptions& o, const QString& v) {
          o.request.subString = v;
@@ -105,14 +104,14 @@ QStringList namesOf(const OptionRow& row)
 
 void describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Exports every private distribution list the chosen subscribers own, with every member and the\n"
-        "members' extensions, to a CSV file, and writes the same dated log as the wizard.\n"
-        "Choose the subscribers with exactly one of --all, --range, --csv, --cos, --name-contains and\n"
-        "--cos-contains, and name the file with --output."));
+    parser.setApplicationDescription(
+        QStringLiteral("Exports every private distribution list the chosen subscribers own, with every\n"
+                       "member and the members' extensions, to a CSV file, and writes the same dated\n"
+                       "log as the wizard. Choose the subscribers with exactly one of --all, --range,\n"
+                       "--csv, --cos, --name-contains and --cos-contains; name the file with --output."));
     for (const OptionRow& row : kOptions)
-        parser.addOption(QCommandLineOption(namesOf(row), QString::fromLatin1(row.description),
-                                            QString::fromLatin1(row.valueName)));
+        parser.addOption(
+            QCommandLineOption(namesOf(row), QString::fromLatin1(row.description), QString::fromLatin1(row.valueName)));
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -124,18 +123,17 @@ QString exportCommandUsage()
     QCommandLineParser parser;
     describe(parser);
     return parser.helpText() +
-           QStringLiteral(
-               "\n"
-               "Progress goes to stderr: a bar that fits the terminal when stderr is one, one line per\n"
-               "subscriber otherwise. Messages the wizard shows in boxes go to stderr; its questions are\n"
-               "answered No.\n"
-               "\n"
-               "Exit status:\n"
-               "  0  the export completed and the log counted no errors\n"
-               "  1  the export ran, but the log counted errors (see the log), or choosing the\n"
-               "     subscribers reported a failure\n"
-               "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
-               "     chosen; nothing was exported\n");
+           QStringLiteral("\n"
+                          "Progress goes to stderr: a bar that fits the terminal when stderr is one, one\n"
+                          "line per subscriber otherwise. Messages the wizard shows in boxes go to stderr;\n"
+                          "its questions are answered No.\n"
+                          "\n"
+                          "Exit status:\n"
+                          "  0  the export completed and the log counted no errors\n"
+                          "  1  the export ran, but the log counted errors (see the log), or choosing the\n"
+                          "     subscribers reported a failure\n"
+                          "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
+                          "     chosen; nothing was exported\n");
 }
 
 ExportCommandOptions parseExportArguments(const QStringList& arguments)

@@ -207,10 +207,11 @@ private Q_SLOTS:
         const QByteArray tag = QTest::currentDataTag();
         if (tag.startsWith("errors logged"))
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
-        if (tag == "selection failure") // a class of service that is not there
+        if (tag == "selection failure")                                     // a class of service that is not there
             env.database().addSubscriber({"S-BADCOS", "badcos", {}, {}, "Bad Cos", "1003", "H-B", "C-GONE", 1});
         if (tag.startsWith("terminal"))
-            env.database().addSubscriber({"S-LONG", "long", {}, {}, "Smith " + QString(90, u'x'), "1004", "H-L", "C1", 1});
+            env.database().addSubscriber(
+                {"S-LONG", "long", {}, {}, "Smith " + QString(90, u'x'), "1004", "H-L", "C1", 1});
         QByteArray out;
         const auto [exitCode, shown] = runExportBinary( // an old version fails the start-up check
             env.folder(), arguments.split(u'|'),
@@ -226,7 +227,8 @@ private Q_SLOTS:
         if (output == u"=Log: "_s) // one line naming the log, nothing else
             QVERIFY2(!shown.trimmed().contains(u'\n') && QFile::exists(shown.trimmed().mid(5)), qPrintable(shown));
         if (tag.startsWith("terminal")) {
-            const QStringList bars = shown.split(QRegularExpression("[\r\n]")).filter(QRegularExpression("^\\[[#.]+\\]"));
+            const QStringList bars =
+                shown.split(QRegularExpression("[\r\n]")).filter(QRegularExpression("^\\[[#.]+\\]"));
             QVERIFY(!bars.isEmpty());
             for (const QString& bar : bars)
                 QVERIFY2(bar.size() == 59, qPrintable(bar));
