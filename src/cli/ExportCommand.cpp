@@ -243,7 +243,8 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
     summary.errors = app.log.intErrorCount();
     summary.warnings = app.log.intWarningCount();
     summary.failures = console.failuresShown();
-    summary.logPath = app.log.strLogFileName();
+    if (QFileInfo::exists(app.log.strLogFileName())) // a log that could not be made is not named
+        summary.logPath = app.log.strLogFileName();
     if (QFileInfo::exists(options.output))
         summary.csvPath = QFileInfo(options.output).absoluteFilePath();
     // A failure told while choosing (a database error, an unreadable file)
