@@ -3,10 +3,9 @@
 #include "app/AppContext.h"
 #include "app/Startup.h"
 #include "app/StepRunner.h"
+#include "cli/Console.h"
 #include "export/ExportRun.h"
 #include "select/SelectionGrid.h"
-
-#include "cli/Console.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
