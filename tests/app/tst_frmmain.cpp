@@ -62,30 +62,30 @@ private Q_SLOTS:
     void options_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by '|'
-        QTest::addColumn<QString>("platform");  // QT_QPA_PLATFORM; empty: no display at all
+        QTest::addColumn<bool>("display");      // the offscreen one; else none at all
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("output"); // a part of stdout and stderr
-        QTest::newRow("help") << "--help" << "offscreen" << 0 << "-v, --version";
-        QTest::newRow("help, no display") << "-h" << "" << 0 << "tarnwick-export does the same";
-        QTest::newRow("version") << "--version" << "offscreen" << 0 << "tarnwick 1.0.1\n";
-        QTest::newRow("version, no display") << "-v" << "" << 0 << "tarnwick 1.0.1\n";
-        QTest::newRow("the toolkit's own option") << "-platform|offscreen|--version" << "offscreen" << 0 << "1.0.1";
-        QTest::newRow("unknown option") << "--all" << "offscreen" << 2 << "Unknown option 'all'";
-        QTest::newRow("argument") << "x" << "offscreen" << 2 << "unexpected argument: x";
-        QTest::newRow("no display") << "" << "" << 3 << "no display found";
+        QTest::newRow("help") << "--help" << true << 0 << "-v, --version";
+        QTest::newRow("help, no display") << "-h" << false << 0 << "tarnwick-export does the same";
+        QTest::newRow("version") << "--version" << true << 0 << "tarnwick 1.0.1\n";
+        QTest::newRow("version, no display") << "-v" << false << 0 << "tarnwick 1.0.1\n";
+        QTest::newRow("the toolkit's own option") << "-platform|offscreen|--version" << true << 0 << "1.0.1";
+        QTest::newRow("unknown option") << "--all" << true << 2 << "Unknown option 'all'";
+        QTest::newRow("argument") << "x" << true << 2 << "unexpected argument: x";
+        QTest::newRow("no display") << "" << false << 3 << "no display found";
     }
     void options()
     {
         QFETCH(QString, arguments);
-        QFETCH(QString, platform);
+        QFETCH(bool, display);
         QFETCH(int, status);
         QFETCH(QString, output);
         QProcess wizard;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(name);
-        if (!platform.isEmpty())
-            environment.insert("QT_QPA_PLATFORM", platform);
+        if (display)
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("TARNWICK_REGISTRY", "/nonexistent.reg");
         wizard.setProcessEnvironment(environment);
         wizard.start(TARNWICK_BINARY_DIR "/bin/tarnwick", arguments.split(u'|', Qt::SkipEmptyParts));
