@@ -10,6 +10,8 @@ packages=(
   postgresql
   locales
   g++-mingw-w64-x86-64 wine wine64
+  # the package and its checks (scripts/package-check.sh, scripts/package-test.sh)
+  dpkg-dev file binutils lintian appstream desktop-file-utils man-db mmdebstrap
 )
 
 missing=()

@@ -5,7 +5,7 @@
 #include "log/Logging.h"
 #include "platform/Clock.h"
 #include "platform/ProgramInfo.h"
-#include "update/UpdateCheck.h"
+#include "update/HomePage.h"
 
 #include <QString>
 
@@ -20,8 +20,7 @@ class RegistryBackend;
 // start-up; tests build one over a recorder and a temporary folder.
 struct AppContext
 {
-    AppContext(UserInterface& ui_, Shell& shell_, RegistryBackend& registry_, ProgramInfo program_,
-               const Clock& clock_)
+    AppContext(UserInterface& ui_, Shell& shell_, RegistryBackend& registry_, ProgramInfo program_, const Clock& clock_)
         : ui(ui_), shell(shell_), registry(registry_), program(std::move(program_)), clock(clock_),
           log(ui_, program, clock_), services(ui_, shell_, log, program)
     {

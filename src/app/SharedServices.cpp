@@ -6,7 +6,9 @@
 #include "log/Logging.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
+#include "tarnwick_install.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -32,7 +34,12 @@ void SharedServices::ExitApplication(int status)
 
 QString SharedServices::helpFilePath() const
 {
-    return m_program.pathBeside(QStringLiteral("Tarnwick.htm"));
+    // A portable copy keeps the page beside the program; an installed one
+    // keeps it with its documentation. Neither there: the place beside it is named.
+    const QString beside = m_program.pathBeside(QStringLiteral("Tarnwick.htm"));
+    const QString installed = QDir::toNativeSeparators(
+        QDir::cleanPath(m_program.pathBeside(QStringLiteral(TARNWICK_DOCDIR_FROM_BINDIR "/Tarnwick.htm"))));
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
 }
 
 void SharedServices::LaunchHelp()

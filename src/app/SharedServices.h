@@ -20,7 +20,8 @@ public:
     void ShowMessage(const QString& text);
     // Closes the log if one is open and ends the process at once.
     [[noreturn]] void ExitApplication(int status = 0);
-    // Opens "Tarnwick.htm" beside the program with the system's handler.
+    // Opens "Tarnwick.htm" beside the program (else in the installed
+    // documentation folder) with the system's handler.
     void LaunchHelp();
     QString helpFilePath() const;
 

@@ -1,19 +1,39 @@
 #include "cli/Console.h"
 
+#include "select/SubscriberSelection.h"
+
 #include <algorithm>
 #include <cstdlib>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#define NOMINMAX
+#include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
 namespace tarnwick {
 
-Console::Console(QIODevice& device, bool live)
-    : m_device(device), m_encoder(QStringConverter::System), m_live(live)
+Console::Console(QIODevice& device, bool live, std::function<int()> columns)
+    : m_device(device), m_encoder(QStringConverter::System), m_live(live), m_columns(std::move(columns))
 {
+}
+
+int Console::terminalColumns(std::FILE* stream)
+{
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (GetConsoleScreenBufferInfo(handle, &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return 80;
 }
 
 bool Console::isTerminal(std::FILE* stream)
@@ -40,9 +60,10 @@ void Console::status(const QString& text)
 {
     if (!m_live)
         return;
-    // Padded to the full width, so a shorter text leaves nothing of the last one.
-    QString shown = text.left(kWidth);
-    shown = shown.leftJustified(kWidth, QLatin1Char(' '));
+    // One column short of the terminal's width, so the line never wraps and
+    // scrolls; padded, so a shorter text leaves nothing of the last one.
+    const int width = std::max(1, (m_columns ? m_columns() : 80) - 1);
+    const QString shown = text.left(width).leftJustified(width, QLatin1Char(' '));
     write(QLatin1Char('\r') + shown);
     m_statusOpen = true;
 }
@@ -54,20 +75,33 @@ void Console::endStatus()
     m_statusOpen = false;
 }
 
+bool ConsoleUserInterface::reportsFailure(const QString& text)
+{
+    // The two notices a load gives when all went well: the import's count, and
+    // the subscribers no range can hold.
+    return !text.startsWith(QLatin1String("Import complete. ")) &&
+           !text.startsWith(SubscriberSelection::kWithoutExtensionNotice);
+}
+
 void ConsoleUserInterface::showMessage(const QString& text, const QString&)
 {
-    m_console.line(text);
+    const bool failure = reportsFailure(text);
+    m_failures += failure ? 1 : 0;
+    if (failure || !m_quiet)
+        m_console.line(text);
 }
 
 bool ConsoleUserInterface::askYesNo(const QString& text, const QString&)
 {
-    m_console.line(text + QStringLiteral(" [No]"));
+    if (!m_quiet)
+        m_console.line(text + QStringLiteral(" [No]"));
     return false;
 }
 
 bool ConsoleUserInterface::askOkCancel(const QString& text, const QString&)
 {
-    m_console.line(text + QStringLiteral(" [Cancel]"));
+    if (!m_quiet)
+        m_console.line(text + QStringLiteral(" [Cancel]"));
     return false;
 }
 
@@ -78,7 +112,7 @@ void ConsoleUserInterface::exitProcess(int)
     std::_Exit(m_exitStatus);
 }
 
-ConsoleProgress::ConsoleProgress(Console& console) : m_console(console)
+ConsoleProgress::ConsoleProgress(Console& console, bool quiet) : m_console(console), m_quiet(quiet)
 {
     m_sinceDrawn.start();
 }
@@ -118,6 +152,8 @@ void ConsoleProgress::setValue(int value)
 
 void ConsoleProgress::setCaption(const QString& caption)
 {
+    if (m_quiet)
+        return;
     if (!m_console.live())
         m_console.line(caption);
     else if (m_value == m_maximum || due())
@@ -131,7 +167,7 @@ QString ConsoleProgress::selectionText() const
 
 void ConsoleProgress::repaint()
 {
-    if (m_shown && due())
+    if (!m_quiet && m_shown && due())
         m_console.status(selectionText());
 }
 
@@ -140,6 +176,8 @@ void ConsoleProgress::hide()
     if (!m_shown)
         return;
     m_shown = false;
+    if (m_quiet)
+        return;
     // The last count stays on screen, or is the one line a log of stderr gets.
     if (m_console.live()) {
         m_console.status(selectionText());

@@ -9,6 +9,7 @@
 #include <QStringEncoder>
 
 #include <cstdio>
+#include <functional>
 
 namespace tarnwick {
 
@@ -17,7 +18,8 @@ namespace tarnwick {
 class Console
 {
 public:
-    Console(QIODevice& device, bool live);
+    // `columns`: the terminal's width now, read at every redraw; 80 without it.
+    Console(QIODevice& device, bool live, std::function<int()> columns = {});
 
     bool live() const { return m_live; }
     void line(const QString& text);
@@ -26,7 +28,8 @@ public:
     void endStatus();
 
     static bool isTerminal(std::FILE* stream);
-    static constexpr int kWidth = 79;
+    // The width of the terminal `stream` writes to; 80 when it cannot be read.
+    static int terminalColumns(std::FILE* stream);
 
 private:
     void write(const QString& text);
@@ -34,6 +37,7 @@ private:
     QIODevice& m_device;
     QStringEncoder m_encoder;
     bool m_live;
+    std::function<int()> m_columns;
     bool m_statusOpen = false;
 };
 
@@ -43,11 +47,16 @@ class ConsoleUserInterface : public UserInterface
 {
 public:
     // `exitStatus`: what the process ends with when the program ends itself
-    // (a failed start-up gate).
-    ConsoleUserInterface(Console& console, int exitStatus)
-        : m_console(console), m_exitStatus(exitStatus)
+    // (a failed start-up gate). `quiet`: failures only.
+    ConsoleUserInterface(Console& console, int exitStatus, bool quiet = false)
+        : m_console(console), m_exitStatus(exitStatus), m_quiet(quiet)
     {
     }
+
+    // Without windows every message reports a failure or a refusal, but the
+    // import's count of what it read.
+    static bool reportsFailure(const QString& text);
+    int failuresShown() const { return m_failures; }
 
     void showMessage(const QString& text, const QString& title = kAppTitle) override;
     bool askYesNo(const QString& text, const QString& title = kAppTitle) override;
@@ -58,6 +67,8 @@ public:
 private:
     Console& m_console;
     int m_exitStatus;
+    bool m_quiet;
+    int m_failures = 0;
 };
 
 // The export's progress bar and caption, and the selection's progress window,
@@ -65,7 +76,8 @@ private:
 class ConsoleProgress : public ExportProgress, public SelectionProgress
 {
 public:
-    explicit ConsoleProgress(Console& console);
+    // `quiet`: draws nothing.
+    explicit ConsoleProgress(Console& console, bool quiet = false);
 
     // ExportProgress
     void setRange(int minimum, int maximum) override;
@@ -89,6 +101,7 @@ private:
     QString selectionText() const;
 
     Console& m_console;
+    bool m_quiet;
     QElapsedTimer m_sinceDrawn;
     int m_minimum = 0;
     int m_maximum = 0;

@@ -3,32 +3,21 @@
 #include "app/AppContext.h"
 #include "app/Startup.h"
 #include "app/StepRunner.h"
+#include "cli/Console.h"
 #include "export/ExportRun.h"
 #include "platform/Interruption.h"
 #include "select/SelectionGrid.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
-#include <array>
+#include <optional>
 
 namespace tarnwick {
 
 namespace {
-
-struct ModeOption
-{
-    const char* name;
-    SelectionMode mode;
-};
-
-const std::array<ModeOption, 6> kModeOptions{{
-    {"all", SelectionMode::AllSubscribers},
-    {"range", SelectionMode::ExtensionRange},
-    {"csv", SelectionMode::CsvFile},
-    {"cos", SelectionMode::ClassOfService},
-    {"name-contains", SelectionMode::DisplayNameSubString},
-    {"cos-contains", SelectionMode::CosNameSubString},
-}};
 
 // "LOW-HIGH"; a minus at the start of LOW is its sign, so the range check
 // can refuse it in its own words.
@@ -45,131 +34,186 @@ bool splitRange(const QString& text, QString& low, QString& high)
     return true;
 }
 
+// One row per option: to add one, add a row. A row with a mode is one of the
+// ways to choose the subscribers; `take` stores the value and returns what is
+// wrong with it, if anything.
+struct OptionRow
+{
+    const char* names;     // short name first, separated by ','
+    const char* valueName; // empty for a switch
+    const char* description;
+    std::optional<SelectionMode> mode;
+    QString (*take)(ExportCommandOptions& options, const QString& value);
+};
+
+const OptionRow kOptions[] = {
+    {"all", "", "All subscribers.", SelectionMode::AllSubscribers,
+     [](ExportCommandOptions&, const QString&) { return QString(); }},
+    {"range", "LOW-HIGH", "Subscribers whose extension lies from LOW to HIGH.", SelectionMode::ExtensionRange,
+     [](ExportCommandOptions& o, const QString& v) {
+         return splitRange(v, o.request.low, o.request.high)
+                    ? QString()
+                    : QStringLiteral("--range takes LOW-HIGH, for example --range 1000-1999");
+     }},
+    {"csv", "FILE", "Subscribers named in a CSV file (the wizard's import format).", SelectionMode::CsvFile,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.request.csvPath = v;
+         return QString();
+     }},
+    {"cos", "NAME", "Subscribers of the class of service named NAME (exactly).", SelectionMode::ClassOfService,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.request.cosName = v;
+         return QString();
+     }},
+    {"name-contains", "TEXT", "Subscribers whose display name contains TEXT (sub strings separated by ';').",
+     SelectionMode::DisplayNameSubString,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.request.subString = v;
+         return QString();
+     }},
+    {"cos-contains", "TEXT", "Subscribers whose class of service's name contains TEXT (sub strings separated by ';').",
+     SelectionMode::CosNameSubString,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.request.subString = v;
+         return QString();
+     }},
+    {"o,output", "FILE", "The CSV file to write; an existing file is replaced.", std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.output = v;
+         return QString();
+     }},
+    {"encoding", "NAME", "utf-8: write the file as UTF-8 with a byte-order mark; code-page (the default).",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         const QString name = v.toLower();
+         o.utf8 = name == QLatin1String("utf-8") || name == QLatin1String("utf8");
+         return o.utf8 || name == QLatin1String("code-page") ? QString()
+                                                              : QStringLiteral("--encoding takes utf-8 or code-page");
+     }},
+    {"per-row-queries", "", "Read the database one row per query instead of in sets (slower; the same files).",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString&) {
+         o.perRowQueries = true;
+         return QString();
+     }},
+    {"q,quiet", "", "No progress and no messages but failures.", std::nullopt,
+     [](ExportCommandOptions& o, const QString&) {
+         o.quiet = true;
+         return QString();
+     }},
+    {"summary", "FORMAT",
+     "At the end, one line on stdout: rows written, owners, lists, errors, warnings, the CSV and log paths "
+     "(FORMAT: json).",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.summaryJson = v == QLatin1String("json");
+         return o.summaryJson ? QString() : QStringLiteral("--summary takes json, not ") + v;
+     }},
+};
+
+QStringList namesOf(const OptionRow& row)
+{
+    return QString::fromLatin1(row.names).split(QLatin1Char(','));
+}
+
+void describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Exports every private distribution list the chosen subscribers own, with every\n"
+                       "member and the members' extensions, to a CSV file, and writes the same dated\n"
+                       "log as the wizard. Choose the subscribers with exactly one of --all, --range,\n"
+                       "--csv, --cos, --name-contains and --cos-contains; name the file with --output."));
+    for (const OptionRow& row : kOptions)
+        parser.addOption(
+            QCommandLineOption(namesOf(row), QString::fromLatin1(row.description), QString::fromLatin1(row.valueName)));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
 } // namespace
 
 QString exportCommandUsage()
 {
-    return QStringLiteral(
-        "Usage: tarnwick-export SELECTION --output FILE\n"
-        "\n"
-        "Exports every private distribution list the chosen subscribers own, with every\n"
-        "member and the members' extensions, to FILE (CSV), and writes the same dated log\n"
-        "as the wizard in the logs folder beside the program.\n"
-        "\n"
-        "Choose the subscribers with exactly one of:\n"
-        "  --all                  all subscribers\n"
-        "  --range LOW-HIGH       subscribers whose extension lies from LOW to HIGH\n"
-        "  --csv FILE             subscribers named in a CSV file (the wizard's import format)\n"
-        "  --cos NAME             subscribers of the class of service named NAME (exactly)\n"
-        "  --name-contains TEXT   subscribers whose display name contains TEXT\n"
-        "  --cos-contains TEXT    subscribers whose class of service's name contains TEXT\n"
-        "                         (TEXT: one or more sub strings separated by ';')\n"
-        "\n"
-        "  -o, --output FILE      the CSV file to write; an existing file is replaced\n"
-        "                         only once the new one is whole\n"
-        "  --encoding=utf-8       write FILE as UTF-8 with a byte-order mark instead of\n"
-        "                         the system's code page (--encoding=code-page)\n"
-        "  --per-row-queries      read the database one row per query instead of in sets\n"
-        "                         (slower; the same files)\n"
-        "  -h, --help             this text\n"
-        "\n"
-        "Progress goes to stderr: a live bar on a terminal, one line per subscriber\n"
-        "otherwise. Messages the wizard shows in boxes go to stderr; its questions are\n"
-        "answered No.\n"
-        "\n"
-        "Exit status:\n"
-        "  0  the export completed and the log counted no errors\n"
-        "  1  the export ran, but the log counted errors (see the log), or no whole\n"
-        "     log could be written\n"
-        "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
-        "     chosen; nothing was exported\n"
-        "  130, 143  interrupted (SIGINT, SIGTERM); FILE was left as it was\n");
+    QCommandLineParser parser;
+    describe(parser);
+    return parser.helpText() +
+           QStringLiteral("\n"
+                          "Progress goes to stderr: a bar that fits the terminal when stderr is one, one\n"
+                          "line per subscriber otherwise. Messages the wizard shows in boxes go to stderr;\n"
+                          "its questions are answered No.\n"
+                          "\n"
+                          "Exit status:\n"
+                          "  0  the export completed and the log counted no errors\n"
+                          "  1  the export ran, but the log counted errors (see the log), choosing the\n"
+                          "     subscribers reported a failure, or no whole log could be written\n"
+                          "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
+                          "     chosen; nothing was exported\n"
+                          "  130, 143  interrupted (SIGINT, SIGTERM); FILE was left as it was\n");
 }
 
 ExportCommandOptions parseExportArguments(const QStringList& arguments)
 {
     ExportCommandOptions options;
     QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
-                                    QStringLiteral("file"));
-    const QCommandLineOption encoding(QStringLiteral("encoding"), QString(), QStringLiteral("name"));
-    parser.addOption(help);
-    parser.addOption(output);
-    const QCommandLineOption perRow(QStringLiteral("per-row-queries"));
-    parser.addOption(encoding);
-    parser.addOption(perRow);
-    for (const ModeOption& mode : kModeOptions) {
-        const QString name = QString::fromLatin1(mode.name);
-        parser.addOption(mode.mode == SelectionMode::AllSubscribers
-                             ? QCommandLineOption(name)
-                             : QCommandLineOption(name, QString(), name));
-    }
+    describe(parser);
     if (!parser.parse(QStringList{QStringLiteral("tarnwick-export")} + arguments)) {
         options.error = parser.errorText();
         return options;
     }
-    if (parser.isSet(help)) {
-        options.help = true;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        options.action = ExportCommandOptions::Action::Help;
+        return options;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        options.action = ExportCommandOptions::Action::Version;
         return options;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        options.error =
-            QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first();
+        options.error = QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first();
         return options;
     }
 
     QStringList chosen;
-    for (const ModeOption& mode : kModeOptions) {
-        const QString name = QString::fromLatin1(mode.name);
+    for (const OptionRow& row : kOptions) {
+        const QString name = namesOf(row).constLast();
         if (!parser.isSet(name))
             continue;
-        chosen.append(QStringLiteral("--") + name);
-        options.request.mode = static_cast<int>(mode.mode);
-        const QString value =
-            mode.mode == SelectionMode::AllSubscribers ? QString() : parser.value(name);
-        switch (mode.mode) {
-        case SelectionMode::AllSubscribers:
-            break;
-        case SelectionMode::ExtensionRange:
-            if (!splitRange(value, options.request.low, options.request.high))
-                options.error =
-                    QStringLiteral("--range takes LOW-HIGH, for example --range 1000-1999");
-            break;
-        case SelectionMode::CsvFile:
-            options.request.csvPath = value;
-            break;
-        case SelectionMode::ClassOfService:
-            options.request.cosName = value;
-            break;
-        case SelectionMode::DisplayNameSubString:
-        case SelectionMode::CosNameSubString:
-            options.request.subString = value;
-            break;
+        if (row.mode) {
+            chosen.append(QStringLiteral("--") + name);
+            options.request.mode = static_cast<int>(*row.mode);
         }
+        const QString wrong = row.take(options, *row.valueName ? parser.value(name) : QString());
+        if (options.error.isEmpty())
+            options.error = wrong;
     }
     if (chosen.isEmpty())
-        options.error =
-            QStringLiteral("Choose the subscribers with one of --all, --range, --csv, --cos, "
-                           "--name-contains, --cos-contains");
+        options.error = QStringLiteral("Choose the subscribers with one of --all, --range, --csv, --cos, "
+                                       "--name-contains, --cos-contains");
     else if (chosen.size() > 1)
         options.error = QStringLiteral("Choose the subscribers one way only, not with ") +
                         chosen.join(QStringLiteral(" and "));
-    else if (!parser.isSet(output))
+    else if (!parser.isSet(QStringLiteral("output")))
         options.error = QStringLiteral("Name the output file with --output FILE");
-    options.output = parser.value(output);
-    const QString encodingName = parser.value(encoding).toLower();
-    options.utf8 = encodingName == QStringLiteral("utf-8") || encodingName == QStringLiteral("utf8");
-    if (parser.isSet(encoding) && !options.utf8 && encodingName != QStringLiteral("code-page") &&
-        options.error.isEmpty())
-        options.error = QStringLiteral("--encoding takes utf-8 or code-page");
-    options.perRowQueries = parser.isSet(perRow);
     return options;
 }
 
-int runExportCommand(AppContext& app, const ExportCommandOptions& options, ExportProgress& progress,
-                     SelectionProgress& selectionProgress)
+QByteArray ExportSummary::toJson() const
 {
+    const auto path = [](const QString& p) { return p.isEmpty() ? QJsonValue() : QJsonValue(p); };
+    const QJsonObject object{
+        {QStringLiteral("rows"), rows},         {QStringLiteral("owners"), owners},
+        {QStringLiteral("lists"), lists},       {QStringLiteral("errors"), errors},
+        {QStringLiteral("warnings"), warnings}, {QStringLiteral("failures"), failures},
+        {QStringLiteral("csv"), path(csvPath)}, {QStringLiteral("log"), path(logPath)},
+        {QStringLiteral("status"), status},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const ExportCommandOptions& options,
+                     ExportProgress& progress, SelectionProgress& selectionProgress, ExportSummary& summary)
+{
+    summary = ExportSummary();
     RunStartupGates(app);
     app.perRowQueries = options.perRowQueries;
 
@@ -187,7 +231,8 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
         if (!cos) {
             app.services.ShowMessage(QStringLiteral("No class of service is named \"") +
                                      request.cosName + QStringLiteral("\""));
-            return ExitStatus::NotRun;
+            summary.failures = console.failuresShown();
+            return summary.status = ExitStatus::NotRun;
         }
         request.cosId = cos->objectId;
     }
@@ -198,7 +243,8 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
     if (!AnySubscriberSelected(grid)) {
         app.services.ShowMessage(
             QStringLiteral("You must select at least one user to be processed"));
-        return ExitStatus::NotRun;
+        summary.failures = console.failuresShown();
+        return summary.status = ExitStatus::NotRun;
     }
 
     ExportRun run(app, grid, progress);
@@ -211,12 +257,29 @@ int runExportCommand(AppContext& app, const ExportCommandOptions& options, Expor
         break;
     case ExportRun::Result::Interrupted:
         app.services.ShowMessage(ExportRun::interruptedLine(run.rowsDone(), run.rowsTotal(), options.output).mid(8));
-        return InterruptionCatcher::exitStatus();
+        summary.failures = console.failuresShown();
+        return summary.status = InterruptionCatcher::exitStatus();
     default:
-        return ExitStatus::NotRun;
+        summary.failures = console.failuresShown();
+        return summary.status = ExitStatus::NotRun;
     }
+    const PrivateListWalk::Counts& counts = run.walk().counts();
+    summary.rows = counts.rows;
+    summary.owners = counts.owners;
+    summary.lists = counts.lists;
+    summary.errors = app.log.intErrorCount();
+    summary.warnings = app.log.intWarningCount();
+    summary.failures = console.failuresShown();
+    if (app.log.logWritten()) // a log that could not be made is not named
+        summary.logPath = app.log.strLogFileName();
+    if (run.outputWritten()) // a previous file kept in place is not this run's
+        summary.csvPath = QFileInfo(options.output).absoluteFilePath();
+    // A failure told while choosing (a database error, an unreadable file)
+    // may leave subscribers out: the run is not a clean one; nor is one without a whole log.
     const bool wholeLog = app.log.logWritten() && !app.log.logFailure();
-    return app.log.intErrorCount() > 0 || !wholeLog ? ExitStatus::LoggedErrors : ExitStatus::Success;
+    summary.status = summary.errors > 0 || summary.failures > 0 || !wholeLog ? ExitStatus::LoggedErrors
+                                                                            : ExitStatus::Success;
+    return summary.status;
 }
 
 } // namespace tarnwick

@@ -6,6 +6,7 @@
 #include "cli/ExportCommand.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "tarnwick_version.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,17 +30,24 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-export"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION_TEXT));
 
     QFile errorStream;
     if (!errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered,
                           QFileDevice::DontCloseHandle))
         return tarnwick::ExitStatus::NotRun;
-    tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr));
+    tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr),
+                              [] { return tarnwick::Console::terminalColumns(stderr); });
 
     const tarnwick::ExportCommandOptions options =
         tarnwick::parseExportArguments(application.arguments().mid(1));
-    if (options.help) {
+    using Action = tarnwick::ExportCommandOptions::Action;
+    if (options.action == Action::Help) {
         std::fputs(tarnwick::exportCommandUsage().toLocal8Bit().constData(), stdout);
+        return tarnwick::ExitStatus::Success;
+    }
+    if (options.action == Action::Version) {
+        std::printf("tarnwick-export %s\n", TARNWICK_VERSION_TEXT);
         return tarnwick::ExitStatus::Success;
     }
     if (!options.error.isEmpty()) {
@@ -48,7 +56,7 @@ int main(int argc, char** argv)
         return tarnwick::ExitStatus::NotRun;
     }
 
-    tarnwick::ConsoleUserInterface ui(console, tarnwick::ExitStatus::NotRun);
+    tarnwick::ConsoleUserInterface ui(console, tarnwick::ExitStatus::NotRun, options.quiet);
     NoShell shell;
     tarnwick::ProgramInfo program = tarnwick::ProgramInfo::current();
     // The log names the wizard: both write the same log, in the same folder.
@@ -56,17 +64,23 @@ int main(int argc, char** argv)
     auto registry = tarnwick::createPlatformRegistry(program.folder);
     tarnwick::Clock clock;
     tarnwick::AppContext app(ui, shell, *registry, program, clock);
-    tarnwick::ConsoleProgress progress(console);
+    tarnwick::ConsoleProgress progress(console, options.quiet);
 
     // First where the log goes: beside the program, or the per-user folder.
-    console.line(QStringLiteral("Log folder: ") + app.log.logFolder());
-    const int status = tarnwick::runExportCommand(app, options, progress, progress);
+    if (!options.quiet)
+        console.line(QStringLiteral("Log folder: ") + app.log.logFolder());
+    tarnwick::ExportSummary summary;
+    const int status = tarnwick::runExportCommand(app, ui, options, progress, progress, summary);
     app.log.CloseLogFile();
-    // The last line names the log only when there is one.
-    if (app.log.logWritten())
+    // The last line names the log only when there is one; quiet, only when it has something to read.
+    if (app.log.logWritten() && (!options.quiet || status != tarnwick::ExitStatus::Success))
         console.line(QStringLiteral("Log: ") + app.log.strLogFileName());
     else if (!app.log.strLogFileName().isEmpty())
         console.line(QStringLiteral("No log file was written."));
     tarnwick::closeDatabaseConnections();
+    if (options.summaryJson) {
+        std::fputs((summary.toJson() + '\n').constData(), stdout);
+        std::fflush(stdout);
+    }
     return status;
 }

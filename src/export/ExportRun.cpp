@@ -117,6 +117,7 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     if (opened && output.run([&] { m_tsCSVFile.writeLine(MembershipCsv::kHeader); }))
         ExportData();
     const bool written = opened && !m_interrupted && !m_tsCSVFile.failure();
+    m_outputWritten = written;
     m_tsCSVFile.discard(); // whatever is still open was not finished: the target stays as it was
 
     if (m_interrupted) {

@@ -47,6 +47,7 @@ public:
     void ExportData();
 
     bool isRunning() const { return m_running; }
+    const PrivateListWalk& walk() const { return m_walk; }
     // Ends a run at its next row, as Exit during a run does: the new file
     // is dropped, and the log says how far the run came.
     void interrupt() { m_interruptRequested = true; }
@@ -56,6 +57,8 @@ public:
     // Rows walked to their end, of how many, in the last run.
     int rowsDone() const { return m_rowsDone; }
     int rowsTotal() const { return m_rowsTotal; }
+    // Whether the last run put a whole new file in the target's place.
+    bool outputWritten() const { return m_outputWritten; }
 
     static const QString kNoPathMessage;
     static const QString kViewCsvQuestion;
@@ -77,6 +80,7 @@ private:
     bool m_interruptRequested = false;
     bool m_interrupted = false;
     bool m_running = false;
+    bool m_outputWritten = false;
     int m_rowsDone = 0;
     int m_rowsTotal = 0;
 };

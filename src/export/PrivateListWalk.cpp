@@ -206,6 +206,7 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, cons
         m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("ProcessPrivateDLMembers"), kForm));
     });
     const MemberRow owner{ownerAlias, ownerDisplayName, ownerExtension, {}, {}, {}, {}, {}, {}};
+    ++m_counts.owners;
 
     const Chunk* chunk = chunkFor(ownerObjectId);
     m_reading = chunk;
@@ -226,6 +227,7 @@ void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, cons
         return;
     }
     for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
+        ++m_counts.lists;
         m_app.log.WriteToLog(QStringLiteral("        Processing private list=") +
                              GetFieldString(lists, QStringLiteral("alias")));
         Recordset members;
@@ -304,6 +306,8 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
                 row.ownerAlias + QStringLiteral(", private list=") + row.listName + QStringLiteral(", member=") +
                 row.memberDisplayName + QStringLiteral(" (alias ") + row.memberAlias + QLatin1Char(')'));
     });
+    if (!m_tsCSVFile.failure().has_value())
+        ++m_counts.rows;
 }
 
 QString PrivateListWalk::memberExtension(MemberKind kind, const Recordset& lists, const Recordset& members)

@@ -69,6 +69,15 @@ public:
     QString GetSubscriberExtension(const QString& objectId);
     QString GetPublicListExtension(const QString& objectId);
 
+    // What the walk has done since it was made, for the command's summary.
+    struct Counts
+    {
+        qint64 owners = 0; // ProcessPrivateDLMembers calls
+        qint64 lists = 0;  // private lists walked
+        qint64 rows = 0;   // lines written
+    };
+    const Counts& counts() const { return m_counts; }
+
 private:
     struct Chunk;
     enum class MemberKind { Subscriber, PublicList };
@@ -87,6 +96,7 @@ private:
     qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
     std::unique_ptr<Chunk> m_chunk;
     const Chunk* m_reading = nullptr; // the chunk of the owner being walked
+    Counts m_counts;
 };
 
 } // namespace tarnwick

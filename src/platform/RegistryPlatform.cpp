@@ -1,6 +1,7 @@
 #include "platform/RegFileRegistry.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace tarnwick {
 
@@ -9,8 +10,12 @@ namespace tarnwick {
 std::unique_ptr<RegistryBackend> createPlatformRegistry(const QString& programFolder)
 {
     QString path = qEnvironmentVariable("TARNWICK_REGISTRY");
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         path = QDir(programFolder).filePath(QStringLiteral("registry.reg"));
+        // An installed program has none beside it: the machine's own file then.
+        if (!QFileInfo::exists(path))
+            path = QStringLiteral("/etc/tarnwick/registry.reg");
+    }
     return RegFileRegistry::fromFile(path);
 }
 

@@ -392,8 +392,7 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
                     });
     // Once for the load, after its progress window has gone.
     if (withoutExtension > 0)
-        m_app.ui.showMessage(QStringLiteral("Subscribers without an extension lie in no range and were not added: ") +
-                             QString::number(withoutExtension));
+        m_app.ui.showMessage(kWithoutExtensionNotice + QString::number(withoutExtension));
 }
 
 void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)

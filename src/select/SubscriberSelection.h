@@ -99,6 +99,9 @@ RangeCheck checkExtensionRange(const QString& low, const QString& high);
 class SubscriberSelection
 {
 public:
+    // A notice, not a failure: subscribers without an extension are in no range.
+    static inline const QString kWithoutExtensionNotice =
+        QStringLiteral("Subscribers without an extension lie in no range and were not added: ");
     SubscriberSelection(AppContext& app, SelectionGrid& grid, SelectionProgress& progress);
 
     // "Add Subscribers To Grid": empties the grid, runs the mode's procedure

@@ -5,7 +5,6 @@
 #include "app/UserInterface.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
-#include "tarnwick_version.h"
 
 #include <QEventLoop>
 #include <QHostAddress>
@@ -40,8 +39,7 @@ public:
     {
         const QString host = query.peerHostName();
         if (m_accessType != UpdateCheck::kAccessPreconfigured ||
-            host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0 ||
-            QHostAddress(host).isLoopback())
+            host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback())
             return {QNetworkProxy(QNetworkProxy::NoProxy)};
         return systemProxyForQuery(query);
     }
@@ -55,8 +53,7 @@ private:
 QString textBefore(const QString& text, qsizetype point)
 {
     if (point < 0)
-        throw Failure(ErrorNumber::InvalidProcedureCall,
-                      QStringLiteral("Invalid procedure call or argument"));
+        throw Failure(ErrorNumber::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
     return text.left(point);
 }
 
@@ -79,14 +76,6 @@ QString widenPart(const QString& part)
 
 } // namespace
 
-HomePage HomePage::fromBuild()
-{
-    HomePage home;
-    home.url = QStringLiteral(TARNWICK_HOME_PAGE_URL);
-    home.site = QStringLiteral(TARNWICK_HOME_SITE);
-    return home;
-}
-
 UpdateCheck::UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& program, HomePage home)
     : m_ui(ui), m_shell(shell), m_program(program), m_home(std::move(home))
 {
@@ -98,23 +87,21 @@ void UpdateCheck::CheckForUpdatedVersion()
     const QString running = PadVersionString(m_program.versionText());
 
     if (published.isEmpty()) {
-        m_ui.showMessage(
-            QStringLiteral("Unable to contact application home page to check for version.  "
-                           "You can access the home page and check for updated versions of "
-                           "all Brenlow Orvane tools by going to ") +
-            m_home.site);
+        m_ui.showMessage(QStringLiteral("Unable to contact application home page to check for version.  "
+                                        "You can access the home page and check for updated versions of "
+                                        "all Brenlow Orvane tools by going to ") +
+                         m_home.site);
         return;
     }
     // Widened texts compare as versions character by character.
     if (running.compare(published) >= 0) {
-        m_ui.showMessage(
-            QStringLiteral("You have the most up to date version of this tool installed"));
+        m_ui.showMessage(QStringLiteral("You have the most up to date version of this tool installed"));
         return;
     }
-    const bool open = m_ui.askOkCancel(
-        QStringLiteral("An updated version of this tool is available on ") + m_home.site +
-            QStringLiteral(".  Click OK to open the application home page now"),
-        QStringLiteral("Updated version is available"));
+    const bool open =
+        m_ui.askOkCancel(QStringLiteral("An updated version of this tool is available on ") + m_home.site +
+                             QStringLiteral(".  Click OK to open the application home page now"),
+                         QStringLiteral("Updated version is available"));
     if (open)
         m_shell.openDocument(m_home.url);
 }
@@ -175,8 +162,7 @@ QString UpdateCheck::GetUrlText(const QString& url, qint32 accessType)
 QString UpdateCheck::PadVersionString(const QString& text)
 {
     StepRunner steps([this](const Failure& failure) {
-        m_ui.showMessage(
-            ErrorText::inProcedure(failure, QStringLiteral("PadVersionString"), kProcedureOwner));
+        m_ui.showMessage(ErrorText::inProcedure(failure, QStringLiteral("PadVersionString"), kProcedureOwner));
     });
     if (text.size() < 4)
         return {};

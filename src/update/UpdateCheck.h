@@ -1,27 +1,14 @@
 #pragma once
 
-#include <QString>
+#include "update/HomePage.h"
 
-#include <chrono>
+#include <QString>
 
 namespace tarnwick {
 
 class Shell;
 class UserInterface;
 struct ProgramInfo;
-
-// The tool's page on its home site: read for the published version and
-// opened in the browser when a newer one is there.
-struct HomePage
-{
-    QString url;
-    QString site; // the host name the messages point the administrator to
-    // A server that never answers must not hang the welcome page for good.
-    std::chrono::milliseconds timeout{std::chrono::seconds(15)};
-
-    // The address the build was configured with.
-    static HomePage fromBuild();
-};
 
 // Compares the running version with the one published on the home page and
 // tells the administrator the outcome. Runs on request only; keeps nothing
@@ -33,8 +20,7 @@ public:
     static constexpr qint32 kAccessPreconfigured = 0;
     static constexpr qint32 kAccessDirect = 1;
 
-    UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& program,
-                HomePage home = HomePage::fromBuild());
+    UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& program, HomePage home = HomePage::fromBuild());
 
     // Shows one of three outcomes; for a newer version, offers to open the page.
     void CheckForUpdatedVersion();

@@ -57,6 +57,43 @@ private Q_SLOTS:
         QCOMPARE(env.app->strConnectionString, passes ? "Driver={SQL Server};server=;database=OrvaneDb" : "");
     }
 
+    // The wizard's options answer on stdout and end it before any window, with a display or without one
+    // (the gates would stop it on an empty registry otherwise).
+    void options_data()
+    {
+        QTest::addColumn<QString>("arguments"); // separated by '|'
+        QTest::addColumn<bool>("display");      // the offscreen one; else none at all
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // a part of stdout and stderr
+        QTest::newRow("help") << "--help" << true << 0 << "-v, --version";
+        QTest::newRow("help, no display") << "-h" << false << 0 << "tarnwick-export does the same";
+        QTest::newRow("version") << "--version" << true << 0 << "tarnwick 1.0.1\n";
+        QTest::newRow("version, no display") << "-v" << false << 0 << "tarnwick 1.0.1\n";
+        QTest::newRow("the toolkit's own option") << "-platform|offscreen|--version" << true << 0 << "1.0.1";
+        QTest::newRow("unknown option") << "--all" << true << 2 << "Unknown option 'all'";
+        QTest::newRow("argument") << "x" << true << 2 << "unexpected argument: x";
+        QTest::newRow("no display") << "" << false << 3 << "no display found";
+    }
+    void options()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QProcess wizard;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (display)
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("TARNWICK_REGISTRY", "/nonexistent.reg");
+        wizard.setProcessEnvironment(environment);
+        wizard.start(TARNWICK_BINARY_DIR "/bin/tarnwick", arguments.split(u'|', Qt::SkipEmptyParts));
+        QVERIFY(wizard.waitForFinished(20000));
+        const QString shown = QString::fromUtf8(wizard.readAllStandardOutput() + wizard.readAllStandardError());
+        QVERIFY2(wizard.exitCode() == status && shown.contains(output), qPrintable(shown));
+    }
+
     void welcomePage()
     {
         TestEnvironment env;
@@ -103,6 +140,15 @@ private Q_SLOTS:
         QVERIFY(QFile(help).open(QIODevice::WriteOnly));
         page.findChild<QAction*>("mnuHelp")->trigger();
         QCOMPARE(env.shell.documents, QStringList{help});
+        // Installed: the page in the documentation folder, unless one lies beside the program.
+        const QString docs = env.path("usr/share/doc/tarnwick/Tarnwick.htm");
+        QVERIFY(QDir().mkpath(env.path("usr/bin")) && QDir().mkpath(env.path("usr/share/doc/tarnwick")));
+        QVERIFY(QFile(docs).open(QIODevice::WriteOnly));
+        const ProgramInfo installed = ProgramInfo::inFolder(env.path("usr/bin"));
+        QCOMPARE(SharedServices(env.ui, env.shell, env.app->log, installed).helpFilePath(), docs);
+        QVERIFY(QFile::copy(docs, env.path("usr/bin/Tarnwick.htm")));
+        QCOMPARE(SharedServices(env.ui, env.shell, env.app->log, installed).helpFilePath(),
+                 env.path("usr/bin/Tarnwick.htm"));
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>("cmdExit")->click());

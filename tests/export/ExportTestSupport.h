@@ -119,12 +119,14 @@ struct ExportFixture : ExportProgress, RecordingUserInterface
 };
 
 // How a run of the command is started: more environment, as the user "nobody" (root passes every permission
-// check), or with a file-size limit (SIGXFSZ ignored, so a write past it fails as on a full disk).
+// check), with a file-size limit (SIGXFSZ ignored, so a write past it fails as on a full disk), or on a terminal
+// `columns` wide (through script(1), stdout and stderr both).
 struct Launch
 {
     QStringList environment;
     bool asNobody = false;
     rlim_t fileSizeLimit = 0;
+    int columns = 0;
 };
 
 // Starts a copy of tarnwick-export in `folder` (its logs go there, and the fixed connection string finds
@@ -153,21 +155,29 @@ inline void startExportBinary(QProcess& process, const QString& folder, const QS
         process.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                              dir.filePath("tarnwick-export")} +
                                      arguments);
+    } else if (launch.columns > 0) {
+        QString command = u"stty cols %1 rows 24; exec ./tarnwick-export"_s.arg(launch.columns);
+        for (const QString& argument : arguments)
+            command += u" '"_s + QString(argument).replace(u"'"_s, u"'\\''"_s) + u'\'';
+        process.start("script", {"-qec", command, "/dev/null"});
     } else {
         process.start(dir.filePath("tarnwick-export"), arguments);
     }
 }
 
-// Runs it to its end: the exit status, and stdout then stderr.
+// Runs it to its end: the exit status, and stdout then stderr. `out` gets stdout alone.
 inline std::pair<int, QString> runExportBinary(const QString& folder, const QStringList& arguments,
                                                const QString& registryText = TestEnvironment::registryText(),
-                                               const Launch& launch = {})
+                                               const Launch& launch = {}, QByteArray* out = nullptr)
 {
     QProcess process;
     startExportBinary(process, folder, arguments, registryText, launch);
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
         return {-1, {}};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+    const QByteArray standardOutput = process.readAllStandardOutput();
+    if (out)
+        *out = standardOutput;
+    return {process.exitCode(), QString::fromUtf8(standardOutput + process.readAllStandardError())};
 }
 
 // The newest log in a folder, as text (the logs are in the code page; the tests' is UTF-8 or Latin-1).

@@ -308,7 +308,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("logLine"); // a part of the log; empty: no log at all
         const QString all = u"--all|--output|o.csv"_s, ro = u"--all|-o|ro/o.csv"_s, rw = u"--all|-o|rw/o.csv"_s;
         const QString walkWrite = u"(error) 61 (Disk full) in procedure WriteSubInfoToFile of Form frmDumpInfo"_s;
-        QTest::newRow("help") << "--help" << 0 << "--encoding=utf-8" << false << "";
+        // "=" before the output: all of stdout and stderr.
+        QTest::newRow("help") << "--help" << 0 << "--name-contains <TEXT>" << false << "";
+        QTest::newRow("help, exit statuses after the options") << "-h" << 0 << "version information.\n\n" << false
+                                                               << "";
+        QTest::newRow("version") << "--version" << 0 << "=tarnwick-export 1.0.1\n" << false << "";
+        QTest::newRow("version, short") << "-v|--all" << 0 << "=tarnwick-export 1.0.1\n" << false << "";
         // One line per row when stderr is no terminal; the questions are answered No; the log folder comes first.
         QTest::newRow("all") << all << 0 << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n"
                              << true << "[4 of 4] No Ext";
@@ -324,6 +329,21 @@ private Q_SLOTS:
         QTest::newRow("cos contains") << "--cos-contains|faul|-o|o.csv" << 0 << "[4 of 4]" << true << "";
         QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
         QTest::newRow("errors logged") << all << 1 << ExportRun::completionMessage(1, 0) << true << "(error) 94";
+        QTest::newRow("errors logged, summary") << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
+        QTest::newRow("errors logged, quiet: the log named") << all + "|-q" << 1 << "=Log: " << true << "(error) 94";
+        QTest::newRow("quiet") << all + "|-q" << 0 << "=" << true << "";
+        QTest::newRow("quiet, summary") << all + "|--quiet|--summary=json" << 0 << "\"errors\":0" << true << "";
+        // A row the selection could not add is told, and the run is not a clean one; quiet tells it too.
+        QTest::newRow("selection failure") << all + "|-q" << 1 << "Unable to find single COS instance" << true << "";
+        // The bar is cut to the terminal's width less one column and padded to it: nothing wraps.
+        QTest::newRow("terminal of 60 columns") << "--name-contains|smith|-o|o.csv" << 0 << "[2 of 2] Smith" << true
+                                                << "";
+        QTest::newRow("output without a file") << "--all|-o" << 2 << "Missing value after '-o'" << false << "";
+        QTest::newRow("unknown option") << "--all|--colour|-o|o.csv" << 2 << "Unknown option 'colour'" << false << "";
+        QTest::newRow("range without bounds") << "--range" << 2 << "Missing value after '--range'" << false << "";
+        QTest::newRow("summary in another format") << all + "|--summary=xml" << 2 << "--summary takes json" << false
+                                                   << "";
+        QTest::newRow("summary without a format") << all + "|--summary" << 2 << "Missing value after" << false << "";
         QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help" << false << "";
         QTest::newRow("no selection") << "-o|o.csv" << 2 << "Choose the subscribers with" << false << "";
         QTest::newRow("two selections") << "--all|--cos|x|-o|o.csv" << 2 << "one way only, not with --all and --cos"
@@ -380,8 +400,15 @@ private Q_SLOTS:
         QVERIFY(QDir(env.folder()).mkpath("user data") && QDir(env.folder()).mkpath("ro") &&
                 QDir(env.folder()).mkpath("rw"));
         const QString longName(1000, u'n');
-        if (tag == "errors logged")
+        if (tag.startsWith("errors logged"))
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
+        if (tag == "selection failure") // a class of service that is not there
+            env.database().addSubscriber({"S-BADCOS", "badcos", {}, {}, "Bad Cos", "1003", "H-B", "C-GONE", 1});
+        if (tag.startsWith("terminal")) {
+            env.database().addSubscriber(
+                {"S-LONG", "long", {}, {}, "Smith " + QString(90, u'x'), "1004", "H-L", "C1", 1});
+            launch.columns = 60;
+        }
         if (tag == "(error) in a name")
             env.database().addSubscriber({"S-OPS", "ops", {}, {}, "Ops (error) team", "1003", "H-S-OPS", "C1", 1});
         if (tag.startsWith("disk full")) { // about 1 KiB a row; the log stays small
@@ -411,7 +438,7 @@ private Q_SLOTS:
             QVERIFY(QFile(env.path("logs")).open(QIODevice::WriteOnly));
         const QStringList args = arguments.split(u'|');
         const qsizetype o = std::max(args.indexOf("-o"), args.indexOf("--output"));
-        const QString target = env.path(o >= 0 ? args[o + 1] : u"o.csv"_s);
+        const QString target = env.path(o >= 0 && o + 1 < args.size() ? args[o + 1] : u"o.csv"_s);
         const QByteArray previous = "previous\r\n";
         QFile file(target);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size() && file.flush());
@@ -421,11 +448,25 @@ private Q_SLOTS:
         if (tag.startsWith("read-only"))
             QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther));
 
+        QByteArray out;
         const auto [exitCode, shown] = runExportBinary( // an old version fails the start-up check
             env.folder(), args,
             TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064),
-            launch);
-        QVERIFY2(exitCode == status && shown.contains(output), qPrintable(QString::number(exitCode) + u'\n' + shown));
+            launch, &out);
+        const QString whole = output.mid(1);
+        const bool matches = !output.startsWith(u'=') ? shown.contains(output)
+                             : whole == u"Log: "_s    ? shown.startsWith(whole)
+                                                      : shown == whole;
+        QVERIFY2(exitCode == status && matches, qPrintable(QString::number(exitCode) + u'\n' + shown));
+        if (output == u"=Log: "_s) // one line naming the log, nothing else
+            QVERIFY2(!shown.trimmed().contains(u'\n') && QFile::exists(shown.trimmed().mid(5)), qPrintable(shown));
+        if (tag.startsWith("terminal")) {
+            const QStringList bars =
+                shown.split(QRegularExpression("[\r\n]")).filter(QRegularExpression("^\\[[#.]+\\]"));
+            QVERIFY(!bars.isEmpty());
+            for (const QString& bar : bars)
+                QVERIFY2(bar.size() == 59, qPrintable(bar));
+        }
         QCOMPARE(shown.count("Disk full"), int(tag.startsWith("disk full"))); // told once, not for each row
         // The target: a whole new file, or the previous one as it was; nothing else beside it.
         const QByteArray bytes = readFile(target);
@@ -443,15 +484,28 @@ private Q_SLOTS:
             QVERIFY(bytes.contains("Anna Müller"));
 
         // The log is where the first line said, and named by the last line only when it was written.
-        const QString folder = shown.section(u'\n', 0, 0).section(u"Log folder: "_s, 1);
+        const bool quiet = args.contains("-q") || args.contains("--quiet");
+        const bool ran = status < 2 && !tag.startsWith("help") && !tag.startsWith("version");
+        const QString folder =
+            quiet ? env.path("logs") : shown.section(u'\n', 0, 0).section(u"Log folder: "_s, 1).trimmed();
         const QString log = newestLog(folder);
         QVERIFY2(status == 2 || logLine.isEmpty() || log.contains(logLine), qPrintable(folder + u'\n' + log));
-        if (status < 2 && logLine.isEmpty() && tag != "help" && tag != "utf-8" && tag.size() > 0 && !replaced)
+        if (ran && logLine.isEmpty() && tag != "utf-8" && !replaced)
             QVERIFY(log.isEmpty());
         if (tag == "no log anywhere")
             QVERIFY(shown.endsWith("No log file was written.\n") && log.isEmpty());
-        else if (status < 2 && tag != "help")
+        else if (ran && !quiet)
             QVERIFY2(shown.contains("\nLog: " + folder + "/Tarnwick_Log_"), qPrintable(shown));
+        if (!arguments.contains("--summary") || status == 2)
+            return;
+        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log.
+        QProcess python;
+        python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", target,
+                                 QString::number(exitCode)});
+        python.write(out);
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished());
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     }
 
     // A run stopped in its middle: SIGINT and SIGTERM end it in order (no new file, one line in the log saying how
