@@ -16,7 +16,7 @@ struct ProgramInfo
     // The wizard's per-user data folder (AppLocalDataLocation): where the
     // logs go when the folder beside the program cannot take them. The
     // command uses the same one, so both keep their logs together.
-    QString userDataFolder;
+    QString userDataFolder = {};
 
     // The running program, with the version the build was made with.
     static ProgramInfo current();
