@@ -15,8 +15,8 @@ inline QString sqlQuoted(const QString& value)
     return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
 
-// Reading in sets: at most this many keys go into one query, which keeps a
-// chunk's memory small and stays under SQLite's 500 terms of a compound SELECT.
+// Reading in sets: at most this many keys go into one key table (or one chunk
+// of CSV lines), under SQLite's limit of 500 terms in a compound SELECT.
 inline constexpr qsizetype kKeysPerQuery = 400;
 
 // A table of keys for a derived table, in standard SQL every product database

@@ -82,6 +82,9 @@ struct PrivateListWalk::Chunk
 namespace {
 
 const QString kListKey = QStringLiteral("TarnwickListKey");
+// Owners read together: few enough to keep a chunk's rows small, enough that a
+// database which scans a whole table for a chunk does so a few times only.
+constexpr qsizetype kOwnersPerChunk = 1000;
 const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
 const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
 
@@ -124,7 +127,7 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
         // This owner and the next ones, up to a chunk of distinct ids.
         QStringList owners;
         QSet<QString> seen;
-        for (qsizetype i = at; i < m_owners.size() && owners.size() < kKeysPerQuery; ++i) {
+        for (qsizetype i = at; i < m_owners.size() && owners.size() < kOwnersPerChunk; ++i) {
             if (!seen.contains(m_owners[i])) {
                 seen.insert(m_owners[i]);
                 owners.append(m_owners[i]);
@@ -144,16 +147,19 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
     chunk->read = StepRunner().run([&] {
         // Which owners each stored ParentObjectID stands for, as the database
         // compares them: letter case and trailing blanks are its business.
-        Recordset pairs;
-        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(owners) +
-                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
-                   m_app.strConnectionString);
         QHash<QString, QStringList> ownersOf;
-        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
-            QStringList& of = ownersOf[pairs.text(1)];
-            const QString& owner = owners.at(pairs.value(0).toLongLong());
-            if (!of.contains(owner))
-                of.append(owner);
+        for (qsizetype first = 0; first < owners.size(); first += kKeysPerQuery) {
+            const QStringList some = owners.mid(first, kKeysPerQuery);
+            Recordset pairs;
+            pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
+                           QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
+                       m_app.strConnectionString);
+            for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
+                QStringList& of = ownersOf[pairs.text(1)];
+                const QString& owner = some.at(pairs.value(0).toLongLong());
+                if (!of.contains(owner))
+                    of.append(owner);
+            }
         }
         // The lists themselves from one table read, without a join, so that
         // each owner's come in the order its own query would give them.

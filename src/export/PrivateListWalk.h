@@ -47,12 +47,14 @@ inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 // Walks the private lists one subscriber owns and writes a row per member to
 // the open output stream; remarks and failures go to the log.
 //
-// Told the owners of a run in advance (expectOwners), it reads them in sets:
-// the lists of a chunk of owners in one query, their members with each
-// member's extension in a second, and then walks what it read, writing the
-// same rows and log lines as the walk that asks one row at a time. A chunk
-// whose set query fails is walked one row at a time, so its failures read the
-// same. The context's perRowQueries keeps the one-row-at-a-time walk throughout.
+// Told the owners of a run in advance (expectOwners), it reads them in sets,
+// a chunk of owners at a time: which stored owner ids the database matches to
+// them, their lists (one read of the list view, so each owner's come in the
+// order its own query gives), and the lists' members with each member's
+// extension; then it walks what it read, writing the same rows and log lines
+// as the walk that asks one row at a time. A chunk whose set query fails is
+// walked one row at a time, so its failures read the same. The context's
+// perRowQueries keeps the one-row-at-a-time walk throughout.
 class PrivateListWalk
 {
 public:
