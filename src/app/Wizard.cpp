@@ -4,6 +4,9 @@
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace tarnwick {
 
 Wizard::Wizard(AppContext& app) : m_app(app) {}
@@ -70,6 +73,16 @@ void Wizard::backFromExport()
     m_export->hide();
     m_export.release()->deleteLater();
     select.show();
+}
+
+QString Wizard::browseFolder() const
+{
+    return m_browseFolder.isEmpty() ? QDir::homePath() : m_browseFolder;
+}
+
+void Wizard::rememberBrowsed(const QString& chosenFile)
+{
+    m_browseFolder = QFileInfo(chosenFile).absolutePath();
 }
 
 } // namespace tarnwick

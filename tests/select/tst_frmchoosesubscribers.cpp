@@ -6,6 +6,7 @@
 #include "select/frmProgress.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -87,13 +88,16 @@ private Q_SLOTS:
         p.setMode(2); // the file chosen, then a cancel and a name too short: the path stays
         QStringList answers{
             writeFile(p.env.path(u"in.csv"_s), "alias,Extension\r\nx,1234\r\njwhite,\r\n"), {}, u"a.c"_s};
+        QStringList starts; // the first Browse starts at home, the next at the file chosen
         p.page().setFileChooser([&](QWidget*, const QString& title, const QString& start) {
-            const bool asked = title == u"Select CSV File"_s && start == p.text(u"txtCSVPath"_s);
-            return asked ? answers.takeFirst() : QString();
+            starts << start;
+            return title == u"Select CSV File"_s ? answers.takeFirst() : QString();
         });
         for (int i = 0; i < 3; ++i)
             p.click("cmdBrowseForCSV");
         QCOMPARE(p.text(u"txtCSVPath"_s), p.env.path(u"in.csv"_s));
+        QCOMPARE(starts, QStringList({QDir::homePath(), p.env.path(u"in.csv"_s), p.env.path(u"in.csv"_s)}));
+        QCOMPARE(p.wizard.browseFolder(), p.env.folder());
         p.setText(u"txtSubscriberExtensionRangeLow"_s, u"100"_s);
         p.setText(u"txtSubscriberExtensionRangeHigh"_s, u"200"_s);
         p.child<QComboBox>(u"ComSubscribersCOS"_s)->setCurrentText(u"Executives"_s);
@@ -174,6 +178,79 @@ private Q_SLOTS:
         p.click("cmdNext");
         QVERIFY(p.wizard.hasExportPage() && p.page().isHidden());
         QVERIFY_THROWS_EXCEPTION(ExitRequested, p.click("cmdExit"));
+    }
+
+    // While a load runs (its progress window lets events through), the controls that would mix selections or leave
+    // refuse; Exit and Help stay usable. Clicks and keys that arrive during the load never run after it.
+    void clicksDuringALoadRefuse()
+    {
+        Page p;
+        int browsed = 0;
+        p.page().setFileChooser([&](QWidget*, const QString&, const QString&) { return ++browsed, QString(); });
+        const QStringList refusing = names("cmdView cmdBrowseForCSV cmdSelectAll cmdUnselectAll cmdNext cmdPrevious");
+        QStringList during;
+        QTimer::singleShot(0, &p.page(), [&] {
+            during << u"loading %1, progress shown %2"_s.arg(p.page().isLoading())
+                          .arg(p.page().progressWindow().isVisible());
+            for (const QString& name : refusing) {
+                QTest::mouseClick(p.child<QPushButton>(name), Qt::LeftButton);
+                QCoreApplication::postEvent(p.child(name), new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}, u" "_s));
+            }
+            auto* mode = p.child<QComboBox>(u"cmbSubscriberSelectType"_s);
+            QTest::keyClick(mode, Qt::Key_Down);
+            QTest::keyClick(&p.page(), Qt::Key_D, Qt::AltModifier); // deSelect All by its access key
+            for (const char* open : {"cmdExit", "cmdHelp"})
+                during << QString::fromLatin1(open) + u' ' +
+                              QString::number(p.child(QString::fromLatin1(open))->isEnabled());
+        });
+        p.click("cmdView");
+        QCOMPARE(during, QStringList({u"loading 1, progress shown 1"_s, u"cmdExit 1"_s, u"cmdHelp 1"_s}));
+        QVERIFY(!p.page().isLoading() && p.page().isVisible() && !p.wizard.hasExportPage());
+        QCOMPARE(gridAliases(p.page().grid()), kAllSelectable); // one selection, every row still ticked
+        for (int row = 1; row < p.page().grid().Rows(); ++row)
+            QVERIFY(p.page().grid().isTicked(row));
+        QCOMPARE(p.child<QComboBox>(u"cmbSubscriberSelectType"_s)->currentIndex(), 0);
+        QCOMPARE(browsed, 0);
+        QCOMPARE(p.env.ui.texts(), QStringList{kLostCos});
+        for (const QString& name : refusing) // and after the load they work again
+            QVERIFY2(p.child(name)->isEnabled(), qPrintable(name));
+    }
+
+    // On the large database the progress window is drawn as soon as the load knows its total, and again at least
+    // every 100 ms (with slack for a slow machine) until the last subscriber is in the grid.
+    void progressDrawnThroughALargeLoad()
+    {
+        TestEnvironment env;
+        demo::generateOrganisation(env.database(), demo::largeOptions());
+        Wizard wizard(*env.app);
+        wizard.start();
+        wizard.welcomePage().findChild<QPushButton*>(u"cmdNext"_s)->click();
+        frmChooseSubscribers& page = wizard.selectionPage();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        struct PaintClock : QObject
+        {
+            QElapsedTimer clock;
+            QList<qint64> paints;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    paints << clock.elapsed();
+                return false;
+            }
+        } paints;
+        page.progressWindow().installEventFilter(&paints);
+        paints.clock.start();
+        page.findChild<QPushButton*>(u"cmdView"_s)->click();
+        const qint64 loaded = paints.clock.elapsed();
+        QVERIFY(page.grid().Rows() > 9000);
+        QVERIFY(paints.paints.size() > 1);
+        qint64 gap = 0;
+        for (qsizetype i = 1; i < paints.paints.size(); ++i)
+            gap = std::max(gap, paints.paints[i] - paints.paints[i - 1]);
+        gap = std::max(gap, loaded - paints.paints.last());
+        qInfo("All Subscribers, %d rows: first drawn after %lld ms, largest gap %lld ms, %lld paints in %lld ms",
+              page.grid().Rows() - 1, paints.paints.first(), gap, qint64(paints.paints.size()), loaded);
+        QVERIFY2(paints.paints.first() < 400 && gap < 400, "the progress window stalls");
     }
 
     void loadWithoutADatabaseEnds()

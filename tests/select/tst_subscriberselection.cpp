@@ -146,11 +146,12 @@ private Q_SLOTS:
     {
         std::setlocale(LC_NUMERIC, "C");
         const QRegularExpression number(u"^[ \t]*[+-]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][+-]?[0-9]+)?[ \t]*\\z"_s);
-        const QStringList pieces{u"0"_s, u"1"_s, u"7"_s, u"09"_s, u"."_s, u"e"_s, u"E"_s, u"+"_s, u"-"_s, u" "_s,
-                                 u"\t"_s, u","_s, u"\u00a0"_s, u"\n"_s, u"\r"_s, u"\v"_s, u"a"_s, u"x"_s, u"e5"_s};
-        QStringList texts{u""_s, u" "_s, u"1,000"_s, u"\u00a01050"_s, u"\n1"_s, u"1\r"_s, u"\v1"_s, u" 12 "_s,
-                          u"\t-3.5e2\t"_s, u".5"_s, u"5."_s, u"."_s, u"12e"_s, u"1e+"_s, u"inf"_s, u"nan"_s,
-                          u"0x10"_s, u"1e999"_s, u"1e-400"_s, u"\uff11"_s};
+        const QStringList pieces{u"0"_s,  u"1"_s,  u"7"_s, u"09"_s, u"."_s, u"e"_s,      u"E"_s,
+                                 u"+"_s,  u"-"_s,  u" "_s, u"\t"_s, u","_s, u"\u00a0"_s, u"\n"_s,
+                                 u"\r"_s, u"\v"_s, u"a"_s, u"x"_s,  u"e5"_s};
+        QStringList texts{u""_s,     u" "_s,          u"1,000"_s, u"\u00a01050"_s, u"\n1"_s,    u"1\r"_s,   u"\v1"_s,
+                          u" 12 "_s, u"\t-3.5e2\t"_s, u".5"_s,    u"5."_s,         u"."_s,      u"12e"_s,   u"1e+"_s,
+                          u"inf"_s,  u"nan"_s,        u"0x10"_s,  u"1e999"_s,      u"1e-400"_s, u"\uff11"_s};
         QRandomGenerator random(20261207);
         for (int i = 0; i < 50000; ++i) {
             QString text;
@@ -168,8 +169,8 @@ private Q_SLOTS:
             const double independent = std::strtod(trimmed.constData(), &end);
             // Beyond a double's range: infinite, or a mantissa with a digit that is not 0 read as 0.
             const QString mantissa = QString::fromLatin1(trimmed).section(QRegularExpression(u"[eE]"_s), 0, 0);
-            const bool beyond = !std::isfinite(independent) ||
-                                (independent == 0 && mantissa.contains(QRegularExpression(u"[1-9]"_s)));
+            const bool beyond =
+                !std::isfinite(independent) || (independent == 0 && mantissa.contains(QRegularExpression(u"[1-9]"_s)));
             QVERIFY2(numeric == (number.match(text).hasMatch() && !beyond), qPrintable(text));
             if (!numeric)
                 continue;
