@@ -1,5 +1,6 @@
 #include "app/Wizard.h"
 
+#include "app/WindowLayout.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
@@ -9,7 +10,10 @@
 
 namespace tarnwick {
 
-Wizard::Wizard(AppContext& app) : m_app(app) {}
+Wizard::Wizard(AppContext& app) : m_app(app)
+{
+    layout::usePageFont();
+}
 
 Wizard::~Wizard() = default;
 

@@ -31,6 +31,7 @@ namespace {
 
 const QString kOwner = QStringLiteral("Form frmChooseSubscribers");
 constexpr int kInputHeight = 315;
+constexpr int kShift = 150; // twips the mode inputs stand right of where they were drawn
 
 QString chooseFileWithDialog(QWidget* parent, const QString& title, const QString& startPath)
 {
@@ -84,28 +85,26 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     };
 
     // The mode inputs sit wherever; the mode change moves the ones it shows onto the mode list's
-    // line.
-    m_cmbSubscriberSelectType =
-        comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4215, kInputHeight));
-    m_txtSubscriberExtensionRangeLow = textBox(frame, "txtSubscriberExtensionRangeLow",
-                                               twipsRect(4500, 780, 1575, kInputHeight), 20);
-    m_lblExtensionRangeTo = label(frame, "lblExtensionRangeTo", QStringLiteral("To:"),
-                                  twipsRect(6120, 780, 375, kInputHeight));
-    m_txtSubscriberExtensionRangeHigh = textBox(frame, "txtSubscriberExtensionRangeHigh",
-                                                twipsRect(6540, 780, 1575, kInputHeight), 20);
-    m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500, 780, 3735, kInputHeight), 0);
+    // line. The list is a little wider than drawn (4215), and the inputs beside it a little further
+    // right (kShift), so the longest entry shows whole even in a metric-compatible font.
+    m_cmbSubscriberSelectType = comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4410, kInputHeight));
+    m_txtSubscriberExtensionRangeLow =
+        textBox(frame, "txtSubscriberExtensionRangeLow", twipsRect(4500 + kShift, 780, 1575, kInputHeight), 20);
+    m_lblExtensionRangeTo =
+        label(frame, "lblExtensionRangeTo", QStringLiteral("To:"), twipsRect(6120 + kShift, 780, 375, kInputHeight));
+    m_txtSubscriberExtensionRangeHigh =
+        textBox(frame, "txtSubscriberExtensionRangeHigh", twipsRect(6540 + kShift, 780, 1575, kInputHeight), 20);
+    m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500 + kShift, 780, 3735, kInputHeight), 0);
     m_txtCSVPath->setReadOnly(true);
     m_cmdBrowseForCSV = layout::addButton(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."),
-                               twipsRect(8280, 780, 1215, kInputHeight));
-    m_ComSubscribersCOS =
-        comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
-    m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500, 780, 3795, kInputHeight));
+                                          twipsRect(8280 + kShift, 780, 1215, kInputHeight));
+    m_ComSubscribersCOS = comboBox(frame, "ComSubscribersCOS", twipsRect(4500 + kShift, 780, 3795, kInputHeight));
+    m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500 + kShift, 780, 3795, kInputHeight));
     m_comHiddenCOS->setVisible(false); // the object ids behind the names; never shown
     m_txtDisplayNameSubString =
-        textBox(frame, "txtDisplayNameSubString", twipsRect(4500, 780, 3645, kInputHeight), 100);
-    m_lblSubStringLabel =
-        label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
-              twipsRect(8310, 780, 2700, kInputHeight));
+        textBox(frame, "txtDisplayNameSubString", twipsRect(4500 + kShift, 780, 3645, kInputHeight), 100);
+    m_lblSubStringLabel = label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
+                                twipsRect(8310 + kShift, 780, 2700, kInputHeight));
 
     QPushButton* view = layout::addButton(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
                                twipsRect(60, 780, 2535, 375));

@@ -1,9 +1,12 @@
 // Start-up and the welcome page: the version and Domino gates, the page's texts, buttons and menus, Next and back
 // keeping the window's place, Help and Exit with the shared services behind them.
+#include "about/frmAbout.h"
 #include "app/Startup.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
+#include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
+#include "select/frmProgress.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -16,6 +19,41 @@ const QString kTooOld = "This version of Tarnwick only runs on Orvane 4.0(3) and
 const QString kNoDomino = "This version of Tarnwick only works with Exchange based Orvane installs - Domino is not "
                           "supported.  Existing application.";
 const QString kDomino = "KestraneDsDomino.KestraneIDCDomino.1", kExchange = "KestraneDsExchange.KestraneIDCExchange.1";
+// The texts of a window's labels, buttons, check boxes, frame titles and mode-list entries that need more room
+// than their control gives them, as "name: text needs N, has M".
+static QStringList clippedTexts(QWidget& window)
+{
+    QStringList clipped;
+    const auto check = [&](const QWidget& w, const QString& text, int need, int has) {
+        if (need > has)
+            clipped << QString("%1: \"%2\" needs %3, has %4").arg(w.objectName(), text).arg(need).arg(has);
+    };
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&window))
+            continue;
+        const QFontMetrics fm = w->fontMetrics();
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+            if (label->wordWrap())
+                check(*label, label->text(), label->heightForWidth(label->width()), label->height());
+            else
+                check(*label, label->text(), label->sizeHint().width(), label->width());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+            check(*button, button->text(), button->sizeHint().width(), button->width());
+        } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+            check(*frame, frame->title(), fm.horizontalAdvance(frame->title()) + 2 * fm.averageCharWidth(),
+                  frame->width());
+        } else if (auto* list = qobject_cast<QComboBox*>(w); list && list->objectName() == "cmbSubscriberSelectType") {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const int has =
+                list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width();
+            for (int i = 0; i < list->count(); ++i)
+                check(*list, list->itemText(i), fm.horizontalAdvance(list->itemText(i)) + 2, has); // 1 each side
+        }
+    }
+    return clipped;
+}
+
 static QString at(std::uint32_t v, std::uint32_t b, QString idc) { return TestEnvironment::registryText(v, b, idc); }
 
 class TestFrmMain : public QObject
@@ -110,6 +148,37 @@ private Q_SLOTS:
         // With no log open Exit ends the program all the same, and never with a message.
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QAction*>("mnuExit")->trigger());
         QCOMPARE(env.ui.shown.size(), 1);
+    }
+
+    // Every text of every window shows whole with the fonts found here, at the scale factor the test runs at (CTest
+    // runs this again with QT_SCALE_FACTOR 1.5 and 2).
+    void textsFit()
+    {
+        TestEnvironment env;
+        env.database().addCos("cos-1", "Default");
+        Wizard wizard(*env.app);
+        wizard.start();
+        QStringList clipped = clippedTexts(wizard.welcomePage());
+        wizard.goToSelection(wizard.welcomePage());
+        frmChooseSubscribers& select = wizard.selectionPage();
+        auto* modes = select.findChild<QComboBox*>("cmbSubscriberSelectType");
+        for (int mode = 0; mode < modes->count(); ++mode) {
+            modes->setCurrentIndex(mode);
+            clipped << clippedTexts(select);
+        }
+        frmProgress& progress = select.progressWindow(); // as a load of 10,000 subscribers writes it
+        progress.labels().setOf("of ");
+        progress.labels().setCount("10000");
+        progress.labels().setTotal(" 10000");
+        progress.show();
+        clipped << clippedTexts(progress);
+        progress.hide();
+        wizard.goToExport(select);
+        clipped << clippedTexts(wizard.exportPage());
+        frmAbout about(env.app->program, env.app->services);
+        about.show();
+        clipped << clippedTexts(about);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("\n")));
     }
 };
 
