@@ -22,6 +22,8 @@ public:
     [[noreturn]] void ExitApplication(int status = 0);
     // Opens "Tarnwick.htm" beside the program with the system's handler.
     void LaunchHelp();
+    // Opens a file (the log, the CSV output) as text in the plain-text editor.
+    void ViewInTextEditor(const QString& path);
     QString helpFilePath() const;
 
 private:

@@ -96,9 +96,9 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
 
     if (m_app.ui.askYesNo(completionMessage(m_app.log.intErrorCount(), m_app.log.intWarningCount()),
                           QStringLiteral("Export Complete")))
-        m_app.shell.openInTextEditor(m_app.log.strLogFileName());
+        m_app.services.ViewInTextEditor(m_app.log.strLogFileName());
     if (m_app.ui.askYesNo(kViewCsvQuestion, kAppTitle))
-        m_app.shell.openInTextEditor(txtSavePath);
+        m_app.services.ViewInTextEditor(txtSavePath);
     return Result::Completed;
 }
 

@@ -5,6 +5,7 @@
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
+#include "platform/DesktopShell.h"
 #include "select/frmChooseSubscribers.h"
 #include "select/frmProgress.h"
 #include "support/TestEnvironment.h"
@@ -141,13 +142,74 @@ private Q_SLOTS:
         QVERIFY(QFile(help).open(QIODevice::WriteOnly));
         page.findChild<QAction*>("mnuHelp")->trigger();
         QCOMPARE(env.shell.documents, QStringList{help});
+        // A desktop that cannot open the page, or a file as text, says so and names the path.
+        env.shell.opens = false;
+        page.findChild<QPushButton*>("cmdHelp")->click();
+        env.app->services.ViewInTextEditor(env.folder() + "/out.csv");
+        QCOMPARE(env.ui.texts(),
+                 QStringList({"Unable to open help file at:" + help, "Unable to open help file at:" + help,
+                              "Unable to open a text editor on the file at:" + env.folder() + "/out.csv"}));
+        env.ui.clear();
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>("cmdExit")->click());
         QVERIFY(!env.app->log.isOpen());
         // With no log open Exit ends the program all the same, and never with a message.
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QAction*>("mnuExit")->trigger());
-        QCOMPARE(env.ui.shown.size(), 1);
+        QCOMPARE(env.ui.shown.size(), 0);
+    }
+
+    // The desktop shell on Linux: a file opens as text with the desktop's plain-text application, also a CSV file
+    // whose own default is a spreadsheet; without one, or when the opener finds no handler, it says it could not.
+    void desktopShellOpensOrSaysItCannot()
+    {
+        QTemporaryDir dir;
+        const QString apps = dir.filePath("data/applications"), config = dir.filePath("config");
+        QVERIFY(QDir().mkpath(apps) && QDir().mkpath(config) && QDir().mkpath(dir.filePath("bin")));
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+        qputenv("XDG_DATA_DIRS", dir.filePath("none").toUtf8());
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        qputenv("XDG_CONFIG_DIRS", dir.filePath("none").toUtf8());
+        const QString csv = dir.filePath("private lists.csv");
+        QVERIFY(QFile(csv).open(QIODevice::WriteOnly));
+        DesktopShell shell;
+        QVERIFY(!shell.openInTextEditor(csv));
+
+        const auto write = [](const QString& path, const QString& text) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size());
+            QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+        };
+        // Each application writes the file it was given beside the folder it is named after.
+        const auto entry = [&](const QString& name, const QString& extra) {
+            const QString program = dir.filePath(name + ".sh");
+            write(program, "#!/bin/sh\nprintf %s \"$1\" > \"" + dir.filePath(name) + "\"\n");
+            write(apps + '/' + name + ".desktop",
+                  "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + program + " %f\n" + extra);
+        };
+        entry("spreadsheet", "MimeType=text/csv;\n");
+        entry("terminaleditor", "Terminal=true\n");
+        entry("editor", "");
+        write(config + "/mimeapps.list", "[Default Applications]\ntext/csv=spreadsheet.desktop\n"
+                                         "text/plain=terminaleditor.desktop;editor.desktop\n");
+        QCOMPARE(DesktopShell::desktopCommands("text/plain", csv).size(), 1);
+        QVERIFY(shell.openInTextEditor(csv));
+        const auto given = [&] {
+            QFile opened(dir.filePath("editor"));
+            return opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray();
+        };
+        QTRY_COMPARE(given(), csv.toUtf8());
+        QVERIFY(!QFile::exists(dir.filePath("spreadsheet")) && !QFile::exists(dir.filePath("terminaleditor")));
+
+        // Documents go to the desktop's opener, whose status tells whether it found a handler.
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.filePath("bin").toUtf8());
+        QVERIFY(!shell.openDocument(csv)); // no opener at all
+        write(dir.filePath("bin/xdg-open"), "#!/bin/sh\nexit 3\n");
+        QVERIFY(!shell.openDocument(csv));
+        write(dir.filePath("bin/xdg-open"), "#!/bin/sh\nexit 0\n");
+        QVERIFY(shell.openDocument(csv));
+        qputenv("PATH", path);
     }
 
     // Every text of every window shows whole with the fonts found here, at the scale factor the test runs at (CTest
