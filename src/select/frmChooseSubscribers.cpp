@@ -266,6 +266,7 @@ void frmChooseSubscribers::cmdView_Click()
     // controls refuse until the load ends. Exit still ends the program.
     m_loading = true;
     const QPointer<QWidget> focused = QApplication::focusWidget();
+    const bool active = isActiveWindow();
     for (QWidget* control : std::as_const(m_refuseDuringLoad))
         control->setEnabled(false);
     const auto loaded = qScopeGuard([&] {
@@ -273,6 +274,9 @@ void frmChooseSubscribers::cmdView_Click()
         QCoreApplication::processEvents();
         for (QWidget* control : std::as_const(m_refuseDuringLoad))
             control->setEnabled(true);
+        // The keyboard comes back to where it was, also when the progress window took it.
+        if (active)
+            activateWindow();
         if (focused)
             focused->setFocus();
         m_loading = false;
