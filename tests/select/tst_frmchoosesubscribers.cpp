@@ -1,4 +1,5 @@
 #include "SelectFixture.h"
+#include "app/WidgetUserInterface.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
@@ -7,6 +8,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -103,9 +105,15 @@ private Q_SLOTS:
         p.child<QComboBox>(u"ComSubscribersCOS"_s)->setCurrentText(u"Executives"_s);
         p.setText(u"txtDisplayNameSubString"_s, u"exec;smith"_s);
         QStringList found; // each mode's entry, then what it found
+        QStringList spoken; // what a screen reader announces for each mode's inputs
         for (int mode = 0; mode < 6; ++mode) {
             p.setMode(mode);
             QCOMPARE(p.visibleInputs(), kInputs.mid(kFirst[mode], kCount[mode]));
+            QStringList inputs;
+            for (const QString& name : p.visibleInputs())
+                if (!name.startsWith(u"lbl"_s) && !name.startsWith(u"cmd"_s))
+                    inputs << p.child(name)->accessibleName();
+            spoken << inputs.join(u'+');
             p.click("cmdView");
             found << p.child<QComboBox>(u"cmbSubscriberSelectType"_s)->currentText() + u'=' +
                          gridAliases(p.page().grid()).join(u' ');
@@ -117,6 +125,10 @@ private Q_SLOTS:
                         u"associated with this class of service: =jwhite|Select subscribers with sub string in their "
                         u"display name=jsmith nofirst|Select subscribers with sub string in their COS name=jwhite "
                         u"system"_s.split(u'|'));
+        QCOMPARE(spoken, QStringList({u""_s, u"Lowest extension+Highest extension"_s, u"CSV file"_s,
+                                      u"Class of service"_s, u"Sub strings of display names, separated by ;"_s,
+                                      u"Sub strings of class-of-service names, separated by ;"_s}));
+        QCOMPARE(p.child(u"myGrid"_s)->accessibleName(), u"Subscribers found"_s);
         QCOMPARE(p.env.ui.texts(),
                  QStringList({kLostCos, kNullExtension,
                               u"Import complete.  2 lines read in from text file,  2 users added to grid."_s}));
@@ -138,6 +150,11 @@ private Q_SLOTS:
         for (const QString& name : names("frameMainTitle lblCount labelOf labelTotal"))
             labels += caption(progress, name) + u'|';
         QCOMPARE(labels, u"Loading subscriber data...|7|of | 7|"_s);
+        // General alignment: the extension 1234 to the right, the alias to the left.
+        QCOMPARE(model->data(model->index(0, SelectionGrid::Extension), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 Qt::AlignRight | Qt::AlignVCenter);
+        QCOMPARE(model->data(model->index(0, SelectionGrid::Alias), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 Qt::AlignLeft | Qt::AlignVCenter);
         for (int c = 0; c < SelectionGrid::kColumnCount; ++c) // only the check box can be changed in place
             QCOMPARE(model->flags(model->index(0, c)) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable),
                      c == 1 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
@@ -251,6 +268,26 @@ private Q_SLOTS:
         qInfo("All Subscribers, %d rows: first drawn after %lld ms, largest gap %lld ms, %lld paints in %lld ms",
               page.grid().Rows() - 1, paints.paints.first(), gap, qint64(paints.paints.size()), loaded);
         QVERIFY2(paints.paints.first() < 400 && gap < 400, "the progress window stalls");
+    }
+
+    // A message box of a load is never hidden under the always-on-top progress window: the window steps aside.
+    void messageBoxesOverTheProgressWindow()
+    {
+        Page p;
+        frmProgress& progress = p.page().progressWindow();
+        progress.labels().show();
+        QVERIFY(progress.isVisible());
+        QStringList seen;
+        QTimer::singleShot(0, &p.page(), [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            seen << (box ? box->text() : u"no box"_s) << (progress.isVisible() ? u"covered"_s : u"clear"_s);
+            if (box)
+                box->accept();
+        });
+        WidgetUserInterface().showMessage(u"No subscribers found in database!"_s);
+        QCOMPARE(seen, QStringList({u"No subscribers found in database!"_s, u"clear"_s}));
+        QVERIFY(progress.isVisible()); // back for the rest of the load
+        progress.labels().hide();
     }
 
     void loadWithoutADatabaseEnds()
