@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 
 namespace tarnwick {
 
@@ -69,7 +70,10 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
 
     // F10 opens the menu bar from the keyboard, as on Windows; the arrows and Enter do the rest.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
+    // Opened once the key's own events are through; opened at once, the menu closes again on X11.
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QTimer::singleShot(0, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
+    });
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed single border
 }
