@@ -115,6 +115,9 @@ frmAbout::frmAbout(const ProgramInfo& program, SharedServices& services, QWidget
     ok->setGeometry(twipsRect(4800, 3390, 1215, 375));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    // OK has the keyboard first, so Enter closes; Tab goes on to the link.
+    setTabOrder(ok, m_lblChangeLanguage);
+    ok->setFocus();
 
     // Only ever popped up; no language is defined beyond the placeholder,
     // whose choice does nothing.
