@@ -54,6 +54,8 @@ frmProgress::frmProgress(QWidget* parent)
         label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
     m_labelTotal =
         label("labelTotal", QStringLiteral("1"), twipsRect(1350, 480, 1515, 255), Qt::AlignLeft);
+    // Made with the page, so a load's first show only maps the window.
+    create();
 }
 
 frmProgress::~frmProgress() = default;

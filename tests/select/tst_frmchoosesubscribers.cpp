@@ -248,10 +248,13 @@ private Q_SLOTS:
         {
             QElapsedTimer clock;
             QList<qint64> paints;
+            qint64 shown = -1;
             bool eventFilter(QObject*, QEvent* event) override
             {
                 if (event->type() == QEvent::Paint)
                     paints << clock.elapsed();
+                else if (event->type() == QEvent::Show && shown < 0)
+                    shown = clock.elapsed();
                 return false;
             }
         } paints;
@@ -265,8 +268,9 @@ private Q_SLOTS:
         for (qsizetype i = 1; i < paints.paints.size(); ++i)
             gap = std::max(gap, paints.paints[i] - paints.paints[i - 1]);
         gap = std::max(gap, loaded - paints.paints.last());
-        qInfo("All Subscribers, %d rows: first drawn after %lld ms, largest gap %lld ms, %lld paints in %lld ms",
-              page.grid().Rows() - 1, paints.paints.first(), gap, qint64(paints.paints.size()), loaded);
+        qInfo("All Subscribers, %d rows: shown after %lld ms, first drawn after %lld ms, largest gap %lld ms, "
+              "%lld paints in %lld ms",
+              page.grid().Rows() - 1, paints.shown, paints.paints.first(), gap, qint64(paints.paints.size()), loaded);
         QVERIFY2(paints.paints.first() < 400 && gap < 400, "the progress window stalls");
     }
 
