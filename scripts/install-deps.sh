@@ -9,6 +9,7 @@ packages=(
   unixodbc libsqliteodbc odbc-postgresql
   postgresql
   fonts-liberation
+  xvfb xauth openbox xdotool
 )
 
 missing=()

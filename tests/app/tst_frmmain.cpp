@@ -159,6 +159,35 @@ private Q_SLOTS:
         QCOMPARE(env.ui.shown.size(), 0);
     }
 
+    // Under a real window manager (CTest runs this in Xvfb with openbox): a welcome page that the manager placed and
+    // the person moved still comes back where the selection page stands, on the first Previous too.
+    void positionsUnderAWindowManager()
+    {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server with a window manager");
+        TestEnvironment env;
+        env.database().addCos("cos-1", "Default");
+        Wizard wizard(*env.app);
+        wizard.start();
+        frmMain& welcome = wizard.welcomePage();
+        QVERIFY(QTest::qWaitForWindowExposed(&welcome));
+        QTest::qWait(300);
+        const QPoint placed = welcome.pos();
+        // Moved by the window manager, as a person drags it, not by the program.
+        QCOMPARE(QProcess::execute("xdotool", {"windowmove", QString::number(welcome.winId()), "300", "200"}), 0);
+        QTRY_VERIFY(welcome.pos() != placed);
+        const QPoint moved = welcome.pos();
+        welcome.findChild<QPushButton*>("cmdNext")->click();
+        frmChooseSubscribers& select = wizard.selectionPage();
+        QVERIFY(QTest::qWaitForWindowExposed(&select));
+        QTest::qWait(300);
+        QCOMPARE(select.pos(), moved);
+        select.findChild<QPushButton*>("cmdPrevious")->click();
+        QVERIFY(QTest::qWaitForWindowExposed(&welcome));
+        QTest::qWait(300);
+        QCOMPARE(welcome.pos(), moved);
+    }
+
     // The desktop shell on Linux: a file opens as text with the desktop's plain-text application, also a CSV file
     // whose own default is a spreadsheet; without one, or when the opener finds no handler, it says it could not.
     void desktopShellOpensOrSaysItCannot()
