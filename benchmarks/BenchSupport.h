@@ -70,8 +70,8 @@ private:
 class NoShell : public Shell
 {
 public:
-    void openDocument(const QString&) override {}
-    void openInTextEditor(const QString&) override {}
+    bool openDocument(const QString&) override { return false; }
+    bool openInTextEditor(const QString&) override { return false; }
 };
 
 // A program context on the large database, with an empty registry.

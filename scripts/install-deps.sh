@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64
   # the package and its checks (scripts/package-check.sh, scripts/package-test.sh)
   dpkg-dev file binutils lintian appstream desktop-file-utils man-db mmdebstrap
+  fonts-liberation
+  xvfb xauth openbox xdotool
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -101,9 +102,11 @@ frmAbout::frmAbout(const ProgramInfo& program, SharedServices& services, QWidget
     QFont linkFont = text;
     linkFont.setUnderline(true);
     m_lblChangeLanguage->setFont(linkFont);
-    QPalette linkPalette = m_lblChangeLanguage->palette();
-    linkPalette.setColor(QPalette::WindowText, Qt::blue);
-    m_lblChangeLanguage->setPalette(linkPalette);
+    // Reached with Tab and opened with Space or Enter too; a dotted frame shows when it has the focus.
+    m_lblChangeLanguage->setStyleSheet(QStringLiteral("QLabel { color: blue; border: 1px solid transparent; }"
+                                                      "QLabel:focus { border: 1px dotted blue; }"));
+    m_lblChangeLanguage->setFocusPolicy(Qt::StrongFocus);
+    m_lblChangeLanguage->setAccessibleName(QStringLiteral("Change Language"));
     m_lblChangeLanguage->setCursor(Qt::PointingHandCursor);
     m_lblChangeLanguage->installEventFilter(this);
 
@@ -112,6 +115,9 @@ frmAbout::frmAbout(const ProgramInfo& program, SharedServices& services, QWidget
     ok->setGeometry(twipsRect(4800, 3390, 1215, 375));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    // OK has the keyboard first, so Enter closes; Tab goes on to the link.
+    setTabOrder(ok, m_lblChangeLanguage);
+    ok->setFocus();
 
     // Only ever popped up; no language is defined beyond the placeholder,
     // whose choice does nothing.
@@ -151,6 +157,14 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() == Qt::LeftButton &&
             m_lblChangeLanguage->rect().contains(mouse->position().toPoint())) {
             lblChangeLanguage_Click();
+            return true;
+        }
+    }
+    if (watched == m_lblChangeLanguage && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // No mouse position to pop up at: under the link instead.
+            m_mnuSelectLanguage->popup(m_lblChangeLanguage->mapToGlobal(m_lblChangeLanguage->rect().bottomLeft()));
             return true;
         }
     }

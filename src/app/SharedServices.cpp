@@ -52,7 +52,17 @@ void SharedServices::LaunchHelp()
         m_ui.showMessage(QStringLiteral("Unable to open help file at:") + path);
         return;
     }
-    steps.run([&] { m_shell.openDocument(path); });
+    // A desktop with no handler for the page would otherwise do nothing, silently.
+    steps.run([&] {
+        if (!m_shell.openDocument(path))
+            m_ui.showMessage(QStringLiteral("Unable to open help file at:") + path);
+    });
+}
+
+void SharedServices::ViewInTextEditor(const QString& path)
+{
+    if (!m_shell.openInTextEditor(path))
+        m_ui.showMessage(QStringLiteral("Unable to open a text editor on the file at:") + path);
 }
 
 QString GetFieldString(const Recordset& recordset, const QString& fieldName)

@@ -23,6 +23,8 @@ public:
     // Opens "Tarnwick.htm" beside the program (else in the installed
     // documentation folder) with the system's handler.
     void LaunchHelp();
+    // Opens a file (the log, the CSV output) as text in the plain-text editor.
+    void ViewInTextEditor(const QString& path);
     QString helpFilePath() const;
 
 private:

@@ -1,5 +1,6 @@
 #include "app/WindowLayout.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
@@ -8,12 +9,24 @@ namespace tarnwick::layout {
 
 QFont pageFont(double points, bool bold)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    if (!QFontDatabase::families().contains(font.family()))
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    // Where the pages' own font is missing, a sans serif with Arial's widths
+    // keeps every caption inside the control it was sized for.
+    const QStringList families = QFontDatabase::families();
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    for (const QString& family : {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")}) {
+        if (families.contains(family)) {
+            font = QFont(family);
+            break;
+        }
+    }
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
+}
+
+void usePageFont()
+{
+    QApplication::setFont(pageFont(8.25));
 }
 
 QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)

@@ -18,8 +18,11 @@ constexpr QRect twipsRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// "MS Sans Serif" where installed, else the platform's sans serif.
+// "MS Sans Serif" where installed, else Liberation Sans (the same widths as
+// the fonts the pages were drawn with), else the platform's sans serif.
 QFont pageFont(double points, bool bold = false);
+// Every control's font: the page font at 8.25 points.
+void usePageFont();
 
 // A button named and placed as the page designs it.
 QPushButton* addButton(QWidget* parent, const char* name, const QString& caption, QRect geometry);

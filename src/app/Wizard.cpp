@@ -1,12 +1,34 @@
 #include "app/Wizard.h"
 
+#include "app/WindowLayout.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QWindow>
+
 namespace tarnwick {
 
-Wizard::Wizard(AppContext& app) : m_app(app) {}
+namespace {
+
+// Puts `page` where `from` stands. A window that the window manager placed
+// (the welcome page at start) is placed by it again when shown, unless it is
+// given a position of its own, even the one it already has.
+void placeLike(QWidget& page, const QWidget& from)
+{
+    page.move(from.pos());
+    if (QWindow* window = page.windowHandle())
+        window->setFramePosition(from.pos());
+}
+
+} // namespace
+
+Wizard::Wizard(AppContext& app) : m_app(app)
+{
+    layout::usePageFont();
+}
 
 Wizard::~Wizard() = default;
 
@@ -39,7 +61,7 @@ void Wizard::start()
 void Wizard::goToSelection(QWidget& from)
 {
     QWidget& page = selectionPage();
-    page.move(from.pos());
+    placeLike(page, from);
     page.show();
     from.hide();
 }
@@ -47,7 +69,7 @@ void Wizard::goToSelection(QWidget& from)
 void Wizard::goToWelcome(QWidget& from)
 {
     QWidget& page = welcomePage();
-    page.move(from.pos());
+    placeLike(page, from);
     from.hide();
     page.show();
 }
@@ -55,7 +77,7 @@ void Wizard::goToWelcome(QWidget& from)
 void Wizard::goToExport(QWidget& from)
 {
     QWidget& page = exportPage();
-    page.move(from.pos());
+    placeLike(page, from);
     page.show();
     from.hide();
 }
@@ -65,11 +87,21 @@ void Wizard::backFromExport()
     if (!m_export)
         return;
     QWidget& select = selectionPage();
-    select.move(m_export->pos());
+    placeLike(select, *m_export);
     // Unloaded later: this runs inside one of the page's own handlers.
     m_export->hide();
     m_export.release()->deleteLater();
     select.show();
+}
+
+QString Wizard::browseFolder() const
+{
+    return m_browseFolder.isEmpty() ? QDir::homePath() : m_browseFolder;
+}
+
+void Wizard::rememberBrowsed(const QString& chosenFile)
+{
+    m_browseFolder = QFileInfo(chosenFile).absolutePath();
 }
 
 } // namespace tarnwick

@@ -43,11 +43,17 @@ public:
     // The export page's Previous: the export page is unloaded.
     void backFromExport();
 
+    // Where a Browse dialog starts: the folder of the last file chosen with
+    // one in this run, else the user's home.
+    QString browseFolder() const;
+    void rememberBrowsed(const QString& chosenFile);
+
 private:
     AppContext& m_app;
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<frmChooseSubscribers> m_select;
     std::unique_ptr<frmDumpInfo> m_export;
+    QString m_browseFolder;
 };
 
 } // namespace tarnwick

@@ -12,6 +12,8 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 
 namespace tarnwick {
 
@@ -65,6 +67,13 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
     connect(next, &QPushButton::clicked, this, &frmMain::cmdNext_Click);
     connect(about, &QAction::triggered, this, &frmMain::About_Click);
     connect(update, &QAction::triggered, this, &frmMain::mnuCheckForUpdatedVersion_Click);
+
+    // F10 opens the menu bar from the keyboard, as on Windows; the arrows and Enter do the rest.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    // Opened once the key's own events are through; opened at once, the menu closes again on X11.
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QTimer::singleShot(0, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
+    });
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed single border
 }

@@ -20,8 +20,8 @@ namespace {
 class NoShell : public tarnwick::Shell
 {
 public:
-    void openDocument(const QString&) override {}
-    void openInTextEditor(const QString&) override {}
+    bool openDocument(const QString&) override { return false; }
+    bool openInTextEditor(const QString&) override { return false; }
 };
 
 } // namespace

@@ -142,10 +142,10 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     if (!m_app.log.logWritten())
         m_app.ui.showMessage(completionWithoutLog(errors, warnings), QStringLiteral("Export Complete"));
     else if (m_app.ui.askYesNo(completionMessage(errors, warnings), QStringLiteral("Export Complete")))
-        m_app.shell.openInTextEditor(m_app.log.strLogFileName());
+        m_app.services.ViewInTextEditor(m_app.log.strLogFileName());
     // Only a file this run wrote is offered.
     if (written && m_app.ui.askYesNo(kViewCsvQuestion, kAppTitle))
-        m_app.shell.openInTextEditor(txtSavePath);
+        m_app.services.ViewInTextEditor(txtSavePath);
     return Result::Completed;
 }
 

@@ -103,11 +103,16 @@ frmDumpInfo::~frmDumpInfo() = default;
 
 void frmDumpInfo::cmdBrowse_Click()
 {
+    // The folder of the path in the box, else where the last Browse of this run ended.
+    QString folder = folderPart(m_txtSavePath->text());
+    if (folder.isEmpty())
+        folder = m_wizard.browseFolder();
     const QString chosen =
-        m_chooseSaveFile(this, QStringLiteral("Select CSV File Location"),
-                         folderPart(m_txtSavePath->text()), QStringLiteral("*.csv"));
-    if (!chosen.isEmpty())
+        m_chooseSaveFile(this, QStringLiteral("Select CSV File Location"), folder, QStringLiteral("*.csv"));
+    if (!chosen.isEmpty()) {
+        m_wizard.rememberBrowsed(chosen);
         m_txtSavePath->setText(chosen);
+    }
 }
 
 void frmDumpInfo::cmdDumpData_Click()

@@ -1,29 +1,21 @@
 #include "select/NumberText.h"
 
-#include <QLocale>
-
-#include <cmath>
-
 namespace tarnwick {
 
-bool isNumericText(const QString& text)
+namespace {
+
+bool isBlank(QChar c)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return false;
-    bool ok = false;
-    double value = QLocale::system().toDouble(trimmed, &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(trimmed, &ok);
-    // "inf" and "nan" parse, but no one types them as an extension.
-    return ok && std::isfinite(value);
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
-double leadingNumber(const QString& text)
+} // namespace
+
+NumberReading readNumber(const QString& text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+    while (i < n && isBlank(text[i]))
         ++i;
     QByteArray number;
     auto digits = [&] {
@@ -44,9 +36,9 @@ double leadingNumber(const QString& text)
         mantissa += digits();
     }
     if (mantissa == 0)
-        return 0.0;
+        return {};
     if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-        // Only a complete exponent belongs to the number: "12e" is 12.
+        // Only a complete exponent belongs to the number: "12e" is 12, and not whole.
         const qsizetype mark = i;
         const qsizetype kept = number.size();
         number.append('e');
@@ -58,7 +50,25 @@ double leadingNumber(const QString& text)
             number.truncate(kept);
         }
     }
-    return number.toDouble(); // always the C notation, whatever the process locale
+    NumberReading reading;
+    bool inRange = false;
+    // Always the C notation, whatever the process locale; a number beyond a
+    // double's range ("1e999", "1e-400") is worth 0 and is no number.
+    reading.value = number.toDouble(&inRange);
+    while (i < n && isBlank(text[i]))
+        ++i;
+    reading.whole = inRange && i == n;
+    return reading;
+}
+
+bool isNumericText(const QString& text)
+{
+    return readNumber(text).whole;
+}
+
+double leadingNumber(const QString& text)
+{
+    return readNumber(text).value;
 }
 
 } // namespace tarnwick

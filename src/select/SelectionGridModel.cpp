@@ -1,6 +1,7 @@
 #include "select/SelectionGridModel.h"
 
 #include "app/WindowLayout.h"
+#include "select/NumberText.h"
 #include "select/SelectionGrid.h"
 
 #include <QHeaderView>
@@ -41,6 +42,10 @@ QVariant SelectionGridModel::data(const QModelIndex& index, int role) const
     }
     if (role == Qt::DisplayRole)
         return m_grid.TextMatrix(row, col);
+    // General alignment: numbers (extensions) to the right, other text to the left.
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (isNumericText(m_grid.TextMatrix(row, col)) ? Qt::AlignRight : Qt::AlignLeft));
     return QVariant();
 }
 

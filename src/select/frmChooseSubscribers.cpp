@@ -8,15 +8,18 @@
 #include "select/SelectionGridModel.h"
 #include "select/frmProgress.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 namespace tarnwick {
@@ -28,12 +31,20 @@ namespace {
 
 const QString kOwner = QStringLiteral("Form frmChooseSubscribers");
 constexpr int kInputHeight = 315;
+constexpr int kShift = 150; // twips the mode inputs stand right of where they were drawn
 
 QString chooseFileWithDialog(QWidget* parent, const QString& title, const QString& startPath)
 {
     QString filter = QStringLiteral("All Files (*)");
-    return QFileDialog::getOpenFileName(
-        parent, title, startPath.isEmpty() ? QDir::rootPath() : startPath, filter, &filter);
+    return QFileDialog::getOpenFileName(parent, title, startPath, filter, &filter);
+}
+
+// What a screen reader announces for the sub-string box: the two modes share it.
+QString subStringName(int mode)
+{
+    return mode == static_cast<int>(SelectionMode::CosNameSubString)
+               ? QStringLiteral("Sub strings of class-of-service names, separated by ;")
+               : QStringLiteral("Sub strings of display names, separated by ;");
 }
 
 } // namespace
@@ -74,34 +85,37 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     };
 
     // The mode inputs sit wherever; the mode change moves the ones it shows onto the mode list's
-    // line.
-    m_cmbSubscriberSelectType =
-        comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4215, kInputHeight));
-    m_txtSubscriberExtensionRangeLow = textBox(frame, "txtSubscriberExtensionRangeLow",
-                                               twipsRect(4500, 780, 1575, kInputHeight), 20);
-    m_lblExtensionRangeTo = label(frame, "lblExtensionRangeTo", QStringLiteral("To:"),
-                                  twipsRect(6120, 780, 375, kInputHeight));
-    m_txtSubscriberExtensionRangeHigh = textBox(frame, "txtSubscriberExtensionRangeHigh",
-                                                twipsRect(6540, 780, 1575, kInputHeight), 20);
-    m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500, 780, 3735, kInputHeight), 0);
+    // line. The list is a little wider than drawn (4215), and the inputs beside it a little further
+    // right (kShift), so the longest entry shows whole even in a metric-compatible font.
+    m_cmbSubscriberSelectType = comboBox(frame, "cmbSubscriberSelectType", twipsRect(60, 300, 4410, kInputHeight));
+    m_txtSubscriberExtensionRangeLow =
+        textBox(frame, "txtSubscriberExtensionRangeLow", twipsRect(4500 + kShift, 780, 1575, kInputHeight), 20);
+    m_lblExtensionRangeTo =
+        label(frame, "lblExtensionRangeTo", QStringLiteral("To:"), twipsRect(6120 + kShift, 780, 375, kInputHeight));
+    m_txtSubscriberExtensionRangeHigh =
+        textBox(frame, "txtSubscriberExtensionRangeHigh", twipsRect(6540 + kShift, 780, 1575, kInputHeight), 20);
+    m_txtCSVPath = textBox(frame, "txtCSVPath", twipsRect(4500 + kShift, 780, 3735, kInputHeight), 0);
     m_txtCSVPath->setReadOnly(true);
     m_cmdBrowseForCSV = layout::addButton(frame, "cmdBrowseForCSV", QStringLiteral("Browse..."),
-                               twipsRect(8280, 780, 1215, kInputHeight));
-    m_ComSubscribersCOS =
-        comboBox(frame, "ComSubscribersCOS", twipsRect(4500, 780, 3795, kInputHeight));
-    m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500, 780, 3795, kInputHeight));
+                                          twipsRect(8280 + kShift, 780, 1215, kInputHeight));
+    m_ComSubscribersCOS = comboBox(frame, "ComSubscribersCOS", twipsRect(4500 + kShift, 780, 3795, kInputHeight));
+    m_comHiddenCOS = comboBox(frame, "comHiddenCOS", twipsRect(4500 + kShift, 780, 3795, kInputHeight));
     m_comHiddenCOS->setVisible(false); // the object ids behind the names; never shown
     m_txtDisplayNameSubString =
-        textBox(frame, "txtDisplayNameSubString", twipsRect(4500, 780, 3645, kInputHeight), 100);
-    m_lblSubStringLabel =
-        label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
-              twipsRect(8310, 780, 2700, kInputHeight));
+        textBox(frame, "txtDisplayNameSubString", twipsRect(4500 + kShift, 780, 3645, kInputHeight), 100);
+    m_lblSubStringLabel = label(frame, "lblSubStringLabel", QStringLiteral("(seperate strings with \";\")"),
+                                twipsRect(8310 + kShift, 780, 2700, kInputHeight));
 
     QPushButton* view = layout::addButton(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
                                twipsRect(60, 780, 2535, 375));
 
     m_myGrid = new QTableView(frame);
     m_myGrid->setObjectName(QStringLiteral("myGrid"));
+    m_myGrid->setAccessibleName(QStringLiteral("Subscribers found"));
+    // Tab moves on to the next control, as everywhere else on the page; the
+    // arrow keys move between cells and Space ticks (see eventFilter).
+    m_myGrid->setTabKeyNavigation(false);
+    m_myGrid->installEventFilter(this);
     m_myGrid->setGeometry(twipsRect(60, 1260, 11130, 4200));
     m_model = new SelectionGridModel(m_grid, this);
     m_myGrid->setModel(m_model);
@@ -128,6 +142,17 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     m_txtUsersInGrid->setText(QStringLiteral("0"));
 
     const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7080, 120, QStringLiteral("&Help"));
+
+    // Each input announces what it is for, not only the frame it sits in.
+    m_cmbSubscriberSelectType->setAccessibleName(QStringLiteral("Selection mode"));
+    m_txtSubscriberExtensionRangeLow->setAccessibleName(QStringLiteral("Lowest extension"));
+    m_txtSubscriberExtensionRangeHigh->setAccessibleName(QStringLiteral("Highest extension"));
+    m_txtCSVPath->setAccessibleName(QStringLiteral("CSV file"));
+    m_ComSubscribersCOS->setAccessibleName(QStringLiteral("Class of service"));
+    m_txtDisplayNameSubString->setAccessibleName(subStringName(0));
+    m_txtUsersInGrid->setAccessibleName(QStringLiteral("Users in Grid"));
+
+    m_refuseDuringLoad = {view, m_cmdBrowseForCSV, m_cmbSubscriberSelectType, selectAll, unselectAll, previous, next};
 
     connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
     connect(m_cmdBrowseForCSV, &QPushButton::clicked, this,
@@ -211,6 +236,7 @@ void frmChooseSubscribers::cmbSubscriberSelectType_Change()
         showOnModeLine({m_ComSubscribersCOS});
         break;
     case ModeInputs::SubString:
+        m_txtDisplayNameSubString->setAccessibleName(subStringName(mode->code));
         showOnModeLine({m_txtDisplayNameSubString});
         showOnModeLine({m_lblSubStringLabel});
         break;
@@ -233,6 +259,29 @@ SelectionRequest frmChooseSubscribers::currentRequest() const
 
 void frmChooseSubscribers::cmdView_Click()
 {
+    if (m_loading)
+        return;
+    // A click during the load's yields would start a second load into the
+    // same grid, change the mode or leave with half a selection: those
+    // controls refuse until the load ends. Exit still ends the program.
+    m_loading = true;
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    const bool active = isActiveWindow();
+    for (QWidget* control : std::as_const(m_refuseDuringLoad))
+        control->setEnabled(false);
+    const auto loaded = qScopeGuard([&] {
+        // Clicks that arrived during the load reach the refusing controls now, not after.
+        QCoreApplication::processEvents();
+        for (QWidget* control : std::as_const(m_refuseDuringLoad))
+            control->setEnabled(true);
+        // The keyboard comes back to where it was, also when the progress window took it.
+        if (active)
+            activateWindow();
+        if (focused)
+            focused->setFocus();
+        m_loading = false;
+    });
+
     setCursor(Qt::WaitCursor);
     // Centred on the page, a little below its top; made topmost when it was created.
     const QRect page = frameGeometry();
@@ -245,14 +294,21 @@ void frmChooseSubscribers::cmdView_Click()
 
 void frmChooseSubscribers::cmdBrowseForCSV_Click()
 {
+    if (m_loading)
+        return;
     const QString remembered = m_txtCSVPath->text();
-    const QString chosen = m_chooseFile(this, QStringLiteral("Select CSV File"), remembered);
+    const QString chosen = m_chooseFile(this, QStringLiteral("Select CSV File"),
+                                        remembered.isEmpty() ? m_wizard.browseFolder() : remembered);
     // A cancelled dialog (or a name too short to be a file) keeps the previous path.
+    if (chosen.size() >= 4)
+        m_wizard.rememberBrowsed(chosen);
     m_txtCSVPath->setText(chosen.size() >= 4 ? chosen : remembered);
 }
 
 void frmChooseSubscribers::cmdNext_Click()
 {
+    if (m_loading)
+        return;
     if (!AnySubscriberSelected(m_grid)) {
         m_app.ui.showMessage(QStringLiteral("You must select at least one user to be processed"));
         return;
@@ -262,7 +318,33 @@ void frmChooseSubscribers::cmdNext_Click()
 
 void frmChooseSubscribers::cmdPrevious_Click()
 {
+    if (m_loading)
+        return;
     m_wizard.goToWelcome(*this);
+}
+
+bool frmChooseSubscribers::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_myGrid || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+        // The whole row is the choice, so Space ticks it from whichever column is current.
+        const QModelIndex current = m_myGrid->currentIndex();
+        if (current.isValid()) {
+            const int row = current.row() + 1;
+            m_grid.setCellChecked(row, m_grid.ColIndex(QStringLiteral("Selected")), !m_grid.isTicked(row));
+        }
+        return true;
+    }
+    // Ctrl+Tab leaves the grid too, as it leaves a table on Windows.
+    if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+        key->modifiers().testFlag(Qt::ControlModifier)) {
+        const bool forward = key->key() == Qt::Key_Tab && !key->modifiers().testFlag(Qt::ShiftModifier);
+        focusNextPrevChild(forward);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmChooseSubscribers::closeEvent(QCloseEvent* event)

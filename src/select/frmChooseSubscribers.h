@@ -44,9 +44,14 @@ public:
     // Tests answer the file dialog with this.
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
+    // True while "Add Subscribers To Grid" fills the grid.
+    bool isLoading() const { return m_loading; }
+
 protected:
     // A close from the title bar is the same as Exit.
     void closeEvent(QCloseEvent* event) override;
+    // The grid's keys: Tab leaves it, Space ticks the current row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();
@@ -63,6 +68,10 @@ private:
     std::unique_ptr<frmProgress> m_progress;
     SubscriberSelection m_selection;
     FileChooser m_chooseFile;
+    bool m_loading = false;
+    // What refuses clicks while a load runs: everything that would start
+    // another load, change the mode or leave the page. Exit and Help do not.
+    QList<QWidget*> m_refuseDuringLoad;
 
     QComboBox* m_cmbSubscriberSelectType = nullptr;
     QLineEdit* m_txtSubscriberExtensionRangeLow = nullptr;

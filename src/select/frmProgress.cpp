@@ -2,8 +2,10 @@
 
 #include "app/WindowLayout.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QWindow>
 
 namespace tarnwick {
 
@@ -17,9 +19,9 @@ public:
     void setCount(const QString& text) override { m_window.m_lblCount->setText(text); }
     void setOf(const QString& text) override { m_window.m_labelOf->setText(text); }
     void setTotal(const QString& text) override { m_window.m_labelTotal->setText(text); }
-    void show() override { m_window.show(); }
+    void show() override { m_window.showDrawn(); }
     void hide() override { m_window.hide(); }
-    void repaint() override { m_window.repaint(); }
+    void repaint() override { m_window.drawIfDue(); }
 
 private:
     frmProgress& m_window;
@@ -30,6 +32,8 @@ frmProgress::frmProgress(QWidget* parent)
       m_labels(std::make_unique<Labels>(*this))
 {
     setObjectName(QStringLiteral("frmProgress"));
+    // Shown over the page without taking the keyboard from it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(layout::px(2970), layout::px(1065));
 
     m_frameMainTitle = new QGroupBox(QStringLiteral("Loading subscriber data..."), this);
@@ -50,6 +54,8 @@ frmProgress::frmProgress(QWidget* parent)
         label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
     m_labelTotal =
         label("labelTotal", QStringLiteral("1"), twipsRect(1350, 480, 1515, 255), Qt::AlignLeft);
+    // Made with the page, so a load's first show only maps the window.
+    create();
 }
 
 frmProgress::~frmProgress() = default;
@@ -57,6 +63,32 @@ frmProgress::~frmProgress() = default;
 SelectionProgress& frmProgress::labels()
 {
     return *m_labels;
+}
+
+void frmProgress::showDrawn()
+{
+    show();
+    // Nothing is drawn before the window system maps and exposes the window,
+    // and only the event loop hears that it has.
+    QElapsedTimer waiting;
+    waiting.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waiting.elapsed() < 2 * kDrawEveryMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kDrawEveryMs);
+    draw();
+}
+
+void frmProgress::drawIfDue()
+{
+    if (isVisible() && (!m_sinceDrawn.isValid() || m_sinceDrawn.elapsed() >= kDrawEveryMs))
+        draw();
+}
+
+void frmProgress::draw()
+{
+    // Expose and move events, and clicks that the refusing controls ignore.
+    QCoreApplication::processEvents();
+    repaint();
+    m_sinceDrawn.start();
 }
 
 } // namespace tarnwick

@@ -49,6 +49,14 @@ private Q_SLOTS:
         // Choosing the placeholder changes nothing.
         menu->actions().first()->trigger();
         menu->hide();
+        // The link is reached with Tab and opens with Space as well.
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (int i = 0; i < 5 && QApplication::focusWidget() != link; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), link);
+        QTest::keyClick(link, Qt::Key_Space);
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
         QVERIFY(dialog.isVisible());
         QCOMPARE(child(dialog, "lblVersion")->text(), " 2.3 Build 45");
         QVERIFY(env.ui.shown.isEmpty());

@@ -1,9 +1,13 @@
 // Start-up and the welcome page: the version and Domino gates, the page's texts, buttons and menus, Next and back
 // keeping the window's place, Help and Exit with the shared services behind them.
+#include "about/frmAbout.h"
 #include "app/Startup.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
+#include "export/frmDumpInfo.h"
+#include "platform/DesktopShell.h"
 #include "select/frmChooseSubscribers.h"
+#include "select/frmProgress.h"
 #include "support/TestEnvironment.h"
 
 #include <QtTest>
@@ -16,6 +20,41 @@ const QString kTooOld = "This version of Tarnwick only runs on Orvane 4.0(3) and
 const QString kNoDomino = "This version of Tarnwick only works with Exchange based Orvane installs - Domino is not "
                           "supported.  Existing application.";
 const QString kDomino = "KestraneDsDomino.KestraneIDCDomino.1", kExchange = "KestraneDsExchange.KestraneIDCExchange.1";
+// The texts of a window's labels, buttons, check boxes, frame titles and mode-list entries that need more room
+// than their control gives them, as "name: text needs N, has M".
+static QStringList clippedTexts(QWidget& window)
+{
+    QStringList clipped;
+    const auto check = [&](const QWidget& w, const QString& text, int need, int has) {
+        if (need > has)
+            clipped << QString("%1: \"%2\" needs %3, has %4").arg(w.objectName(), text).arg(need).arg(has);
+    };
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&window))
+            continue;
+        const QFontMetrics fm = w->fontMetrics();
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+            if (label->wordWrap())
+                check(*label, label->text(), label->heightForWidth(label->width()), label->height());
+            else
+                check(*label, label->text(), label->sizeHint().width(), label->width());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+            check(*button, button->text(), button->sizeHint().width(), button->width());
+        } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+            check(*frame, frame->title(), fm.horizontalAdvance(frame->title()) + 2 * fm.averageCharWidth(),
+                  frame->width());
+        } else if (auto* list = qobject_cast<QComboBox*>(w); list && list->objectName() == "cmbSubscriberSelectType") {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const int has =
+                list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width();
+            for (int i = 0; i < list->count(); ++i)
+                check(*list, list->itemText(i), fm.horizontalAdvance(list->itemText(i)) + 2, has); // 1 each side
+        }
+    }
+    return clipped;
+}
+
 static QString at(std::uint32_t v, std::uint32_t b, QString idc) { return TestEnvironment::registryText(v, b, idc); }
 
 class TestFrmMain : public QObject
@@ -149,13 +188,133 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(docs, env.path("usr/bin/Tarnwick.htm")));
         QCOMPARE(SharedServices(env.ui, env.shell, env.app->log, installed).helpFilePath(),
                  env.path("usr/bin/Tarnwick.htm"));
+        // A desktop that cannot open the page, or a file as text, says so and names the path.
+        env.shell.opens = false;
+        page.findChild<QPushButton*>("cmdHelp")->click();
+        env.app->services.ViewInTextEditor(env.folder() + "/out.csv");
+        QCOMPARE(env.ui.texts(),
+                 QStringList({"Unable to open help file at:" + help, "Unable to open help file at:" + help,
+                              "Unable to open a text editor on the file at:" + env.folder() + "/out.csv"}));
+        env.ui.clear();
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QPushButton*>("cmdExit")->click());
         QVERIFY(!env.app->log.isOpen());
         // With no log open Exit ends the program all the same, and never with a message.
         QVERIFY_THROWS_EXCEPTION(ExitRequested, page.findChild<QAction*>("mnuExit")->trigger());
-        QCOMPARE(env.ui.shown.size(), 1);
+        QCOMPARE(env.ui.shown.size(), 0);
+    }
+
+    // Under a real window manager (CTest runs this in Xvfb with openbox): a welcome page that the manager placed and
+    // the person moved still comes back where the selection page stands, on the first Previous too.
+    void positionsUnderAWindowManager()
+    {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server with a window manager");
+        TestEnvironment env;
+        env.database().addCos("cos-1", "Default");
+        Wizard wizard(*env.app);
+        wizard.start();
+        frmMain& welcome = wizard.welcomePage();
+        QVERIFY(QTest::qWaitForWindowExposed(&welcome));
+        QTest::qWait(300);
+        const QPoint placed = welcome.pos();
+        // Moved by the window manager, as a person drags it, not by the program.
+        QCOMPARE(QProcess::execute("xdotool", {"windowmove", QString::number(welcome.winId()), "300", "200"}), 0);
+        QTRY_VERIFY(welcome.pos() != placed);
+        QTest::qWait(500); // the frame settles
+        const QPoint moved = welcome.pos();
+        welcome.findChild<QPushButton*>("cmdNext")->click();
+        frmChooseSubscribers& select = wizard.selectionPage();
+        QTRY_COMPARE(select.pos(), moved);
+        select.findChild<QPushButton*>("cmdPrevious")->click();
+        QVERIFY(QTest::qWaitForWindowExposed(&welcome));
+        QTest::qWait(500); // where the manager puts it, once it has
+        QTRY_COMPARE(welcome.pos(), moved);
+    }
+
+    // The desktop shell on Linux: a file opens as text with the desktop's plain-text application, also a CSV file
+    // whose own default is a spreadsheet; without one, or when the opener finds no handler, it says it could not.
+    void desktopShellOpensOrSaysItCannot()
+    {
+        QTemporaryDir dir;
+        const QString apps = dir.filePath("data/applications"), config = dir.filePath("config");
+        QVERIFY(QDir().mkpath(apps) && QDir().mkpath(config) && QDir().mkpath(dir.filePath("bin")));
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+        qputenv("XDG_DATA_DIRS", dir.filePath("none").toUtf8());
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        qputenv("XDG_CONFIG_DIRS", dir.filePath("none").toUtf8());
+        const QString csv = dir.filePath("private lists.csv");
+        QVERIFY(QFile(csv).open(QIODevice::WriteOnly));
+        DesktopShell shell;
+        QVERIFY(!shell.openInTextEditor(csv));
+
+        const auto write = [](const QString& path, const QString& text) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size());
+            QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+        };
+        // Each application writes the file it was given beside the folder it is named after.
+        const auto entry = [&](const QString& name, const QString& extra) {
+            const QString program = dir.filePath(name + ".sh");
+            write(program, "#!/bin/sh\nprintf %s \"$1\" > \"" + dir.filePath(name) + "\"\n");
+            write(apps + '/' + name + ".desktop",
+                  "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + program + " %f\n" + extra);
+        };
+        entry("spreadsheet", "MimeType=text/csv;\n");
+        entry("terminaleditor", "Terminal=true\n");
+        entry("editor", "");
+        write(config + "/mimeapps.list", "[Default Applications]\ntext/csv=spreadsheet.desktop\n"
+                                         "text/plain=terminaleditor.desktop;editor.desktop\n");
+        QCOMPARE(DesktopShell::desktopCommands("text/plain", csv).size(), 1);
+        QVERIFY(shell.openInTextEditor(csv));
+        const auto given = [&] {
+            QFile opened(dir.filePath("editor"));
+            return opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray();
+        };
+        QTRY_COMPARE(given(), csv.toUtf8());
+        QVERIFY(!QFile::exists(dir.filePath("spreadsheet")) && !QFile::exists(dir.filePath("terminaleditor")));
+
+        // Documents go to the desktop's opener, whose status tells whether it found a handler.
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.filePath("bin").toUtf8());
+        QVERIFY(!shell.openDocument(csv)); // no opener at all
+        write(dir.filePath("bin/xdg-open"), "#!/bin/sh\nexit 3\n");
+        QVERIFY(!shell.openDocument(csv));
+        write(dir.filePath("bin/xdg-open"), "#!/bin/sh\nexit 0\n");
+        QVERIFY(shell.openDocument(csv));
+        qputenv("PATH", path);
+    }
+
+    // Every text of every window shows whole with the fonts found here, at the scale factor the test runs at (CTest
+    // runs this again with QT_SCALE_FACTOR 1.5 and 2).
+    void textsFit()
+    {
+        TestEnvironment env;
+        env.database().addCos("cos-1", "Default");
+        Wizard wizard(*env.app);
+        wizard.start();
+        QStringList clipped = clippedTexts(wizard.welcomePage());
+        wizard.goToSelection(wizard.welcomePage());
+        frmChooseSubscribers& select = wizard.selectionPage();
+        auto* modes = select.findChild<QComboBox*>("cmbSubscriberSelectType");
+        for (int mode = 0; mode < modes->count(); ++mode) {
+            modes->setCurrentIndex(mode);
+            clipped << clippedTexts(select);
+        }
+        frmProgress& progress = select.progressWindow(); // as a load of 10,000 subscribers writes it
+        progress.labels().setOf("of ");
+        progress.labels().setCount("10000");
+        progress.labels().setTotal(" 10000");
+        progress.show();
+        clipped << clippedTexts(progress);
+        progress.hide();
+        wizard.goToExport(select);
+        clipped << clippedTexts(wizard.exportPage());
+        frmAbout about(env.app->program, env.app->services);
+        about.show();
+        clipped << clippedTexts(about);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("\n")));
     }
 };
 

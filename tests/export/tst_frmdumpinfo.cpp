@@ -15,6 +15,23 @@ template <typename T = QPushButton> static T* child(QWidget& page, const char* n
     return page.findChild<T*>(QString::fromLatin1(name));
 }
 
+// A key as the keyboard gives it: to whatever has the focus.
+static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+}
+
+// Tab until the control named has the focus; false if it is never reached.
+static bool tabTo(const char* name)
+{
+    for (int i = 0; i < 40; ++i) {
+        if (QApplication::focusWidget() && QApplication::focusWidget()->objectName() == QLatin1String(name))
+            return true;
+        press(Qt::Key_Tab);
+    }
+    return false;
+}
+
 class TestFrmDumpInfo : public QObject
 {
     Q_OBJECT
@@ -59,7 +76,7 @@ private Q_SLOTS:
         d.clear();
         path->clear();
 
-        // Browse starts in the folder of the path in the box; a cancel leaves the box alone.
+        // Browse starts at home, then in the folder of the path in the box; a cancel leaves the box alone.
         const QString byWizard = d.env.path("private lists.csv");
         QStringList asked, answers{byWizard, {}};
         page->setSaveFileChooser([&](QWidget*, const QString& title, const QString& folder, const QString& filter) {
@@ -68,7 +85,7 @@ private Q_SLOTS:
         });
         child(*page, "cmdBrowse")->click();
         child(*page, "cmdBrowse")->click();
-        QCOMPARE(asked, QStringList({"Select CSV File Location", "", "*.csv", "Select CSV File Location",
+        QCOMPARE(asked, QStringList({"Select CSV File Location", QDir::homePath(), "*.csv", "Select CSV File Location",
                                      d.env.folder(), "*.csv"}));
         QCOMPARE(path->text(), byWizard);
 
@@ -127,6 +144,59 @@ private Q_SLOTS:
         QCOMPARE(readFile(out), QByteArray("previous\r\n"));
         QVERIFY(!d.app.log.isOpen() && d.texts().isEmpty());
         QCOMPARE(d.log().last(), "(error) Export interrupted after 0 of 4 subscribers; " + out + " was not replaced");
+    }
+
+    // The whole export with keys alone: F10 reaches the menus, Tab reaches every button, the grid lets Tab go and
+    // ticks with Space from any column, Browse and Export Data answer to Space and Enter.
+    void keyboardOnly()
+    {
+        ExportFixture d;
+        Wizard wizard(d.app);
+        wizard.start();
+        frmMain& welcome = wizard.welcomePage();
+        QVERIFY(QTest::qWaitForWindowActive(&welcome));
+        press(Qt::Key_F10);
+        QTRY_VERIFY(welcome.menuBar()->activeAction() && welcome.menuBar()->activeAction()->text() == u"File"_s);
+        press(Qt::Key_Escape);
+        press(Qt::Key_Escape);
+        QVERIFY(tabTo("cmdNext"));
+        press(Qt::Key_Space);
+
+        frmChooseSubscribers& select = wizard.selectionPage();
+        QVERIFY(QTest::qWaitForWindowActive(&select));
+        QVERIFY(tabTo("cmbSubscriberSelectType") && tabTo("cmdView"));
+        press(Qt::Key_Space);
+        QCOMPARE(select.grid().Rows(), 5);
+        QVERIFY(tabTo("myGrid"));
+        press(Qt::Key_Down); // to the second row, in the name's column
+        press(Qt::Key_Right);
+        press(Qt::Key_Space);
+        QVERIFY(!select.grid().isTicked(2) && select.grid().isTicked(1));
+        press(Qt::Key_Space);
+        QVERIFY(select.grid().isTicked(2));
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"cmdUnselectAll"_s);
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"cmdUnselectAll"_s);
+        QVERIFY(tabTo("cmdNext"));
+        press(Qt::Key_Space);
+
+        frmDumpInfo& page = wizard.exportPage();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        const QString output = d.env.path("by keys.csv");
+        page.setSaveFileChooser([&](QWidget*, const QString&, const QString&, const QString&) { return output; });
+        QVERIFY(tabTo("cmdBrowse"));
+        press(Qt::Key_Space);
+        QCOMPARE(child<QLineEdit>(page, "txtSavePath")->text(), output);
+        QVERIFY(tabTo("txtSavePath"));
+        press(Qt::Key_Return);
+        QCOMPARE(readFile(output), crlfFile(fixtureCsvLines()));
+        QCOMPARE(d.texts(), QStringList({ExportRun::completionMessage(0, 0), "View CSV output file now?"}));
+        for (const char* name : {"cmdHelp", "cmdPrevious", "cmdExit", "cmdDumpData"})
+            QVERIFY2(tabTo(name), name);
+        QVERIFY(tabTo("cmdExit"));
+        QVERIFY_THROWS_EXCEPTION(ExitRequested, press(Qt::Key_Space));
     }
 };
 

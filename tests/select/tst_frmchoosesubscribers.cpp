@@ -1,4 +1,5 @@
 #include "SelectFixture.h"
+#include "app/WidgetUserInterface.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
@@ -6,6 +7,8 @@
 #include "select/frmProgress.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -87,21 +90,30 @@ private Q_SLOTS:
         p.setMode(2); // the file chosen, then a cancel and a name too short: the path stays
         QStringList answers{
             writeFile(p.env.path(u"in.csv"_s), "alias,Extension\r\nx,1234\r\njwhite,\r\n"), {}, u"a.c"_s};
+        QStringList starts; // the first Browse starts at home, the next at the file chosen
         p.page().setFileChooser([&](QWidget*, const QString& title, const QString& start) {
-            const bool asked = title == u"Select CSV File"_s && start == p.text(u"txtCSVPath"_s);
-            return asked ? answers.takeFirst() : QString();
+            starts << start;
+            return title == u"Select CSV File"_s ? answers.takeFirst() : QString();
         });
         for (int i = 0; i < 3; ++i)
             p.click("cmdBrowseForCSV");
         QCOMPARE(p.text(u"txtCSVPath"_s), p.env.path(u"in.csv"_s));
+        QCOMPARE(starts, QStringList({QDir::homePath(), p.env.path(u"in.csv"_s), p.env.path(u"in.csv"_s)}));
+        QCOMPARE(p.wizard.browseFolder(), p.env.folder());
         p.setText(u"txtSubscriberExtensionRangeLow"_s, u"100"_s);
         p.setText(u"txtSubscriberExtensionRangeHigh"_s, u"200"_s);
         p.child<QComboBox>(u"ComSubscribersCOS"_s)->setCurrentText(u"Executives"_s);
         p.setText(u"txtDisplayNameSubString"_s, u"exec;smith"_s);
         QStringList found; // each mode's entry, then what it found
+        QStringList spoken; // what a screen reader announces for each mode's inputs
         for (int mode = 0; mode < 6; ++mode) {
             p.setMode(mode);
             QCOMPARE(p.visibleInputs(), kInputs.mid(kFirst[mode], kCount[mode]));
+            QStringList inputs;
+            for (const QString& name : p.visibleInputs())
+                if (!name.startsWith(u"lbl"_s) && !name.startsWith(u"cmd"_s))
+                    inputs << p.child(name)->accessibleName();
+            spoken << inputs.join(u'+');
             p.click("cmdView");
             found << p.child<QComboBox>(u"cmbSubscriberSelectType"_s)->currentText() + u'=' +
                          gridAliases(p.page().grid()).join(u' ');
@@ -113,6 +125,10 @@ private Q_SLOTS:
                         u"associated with this class of service: =jwhite|Select subscribers with sub string in their "
                         u"display name=jsmith nofirst|Select subscribers with sub string in their COS name=jwhite "
                         u"system"_s.split(u'|'));
+        QCOMPARE(spoken, QStringList({u""_s, u"Lowest extension+Highest extension"_s, u"CSV file"_s,
+                                      u"Class of service"_s, u"Sub strings of display names, separated by ;"_s,
+                                      u"Sub strings of class-of-service names, separated by ;"_s}));
+        QCOMPARE(p.child(u"myGrid"_s)->accessibleName(), u"Subscribers found"_s);
         QCOMPARE(p.env.ui.texts(),
                  QStringList({kLostCos, kNullExtension,
                               u"Import complete.  2 lines read in from text file,  2 users added to grid."_s}));
@@ -134,6 +150,11 @@ private Q_SLOTS:
         for (const QString& name : names("frameMainTitle lblCount labelOf labelTotal"))
             labels += caption(progress, name) + u'|';
         QCOMPARE(labels, u"Loading subscriber data...|7|of | 7|"_s);
+        // General alignment: the extension 1234 to the right, the alias to the left.
+        QCOMPARE(model->data(model->index(0, SelectionGrid::Extension), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 Qt::AlignRight | Qt::AlignVCenter);
+        QCOMPARE(model->data(model->index(0, SelectionGrid::Alias), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 Qt::AlignLeft | Qt::AlignVCenter);
         for (int c = 0; c < SelectionGrid::kColumnCount; ++c) // only the check box can be changed in place
             QCOMPARE(model->flags(model->index(0, c)) & (Qt::ItemIsUserCheckable | Qt::ItemIsEditable),
                      c == 1 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
@@ -174,6 +195,103 @@ private Q_SLOTS:
         p.click("cmdNext");
         QVERIFY(p.wizard.hasExportPage() && p.page().isHidden());
         QVERIFY_THROWS_EXCEPTION(ExitRequested, p.click("cmdExit"));
+    }
+
+    // While a load runs (its progress window lets events through), the controls that would mix selections or leave
+    // refuse; Exit and Help stay usable. Clicks and keys that arrive during the load never run after it.
+    void clicksDuringALoadRefuse()
+    {
+        Page p;
+        int browsed = 0;
+        p.page().setFileChooser([&](QWidget*, const QString&, const QString&) { return ++browsed, QString(); });
+        const QStringList refusing = names("cmdView cmdBrowseForCSV cmdSelectAll cmdUnselectAll cmdNext cmdPrevious");
+        QStringList during;
+        QTimer::singleShot(0, &p.page(), [&] {
+            during << u"loading %1, progress shown %2"_s.arg(p.page().isLoading())
+                          .arg(p.page().progressWindow().isVisible());
+            for (const QString& name : refusing) {
+                QTest::mouseClick(p.child<QPushButton>(name), Qt::LeftButton);
+                QCoreApplication::postEvent(p.child(name), new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}, u" "_s));
+            }
+            auto* mode = p.child<QComboBox>(u"cmbSubscriberSelectType"_s);
+            QTest::keyClick(mode, Qt::Key_Down);
+            QTest::keyClick(&p.page(), Qt::Key_D, Qt::AltModifier); // deSelect All by its access key
+            for (const char* open : {"cmdExit", "cmdHelp"})
+                during << QString::fromLatin1(open) + u' ' +
+                              QString::number(p.child(QString::fromLatin1(open))->isEnabled());
+        });
+        p.click("cmdView");
+        QCOMPARE(during, QStringList({u"loading 1, progress shown 1"_s, u"cmdExit 1"_s, u"cmdHelp 1"_s}));
+        QVERIFY(!p.page().isLoading() && p.page().isVisible() && !p.wizard.hasExportPage());
+        QCOMPARE(gridAliases(p.page().grid()), kAllSelectable); // one selection, every row still ticked
+        for (int row = 1; row < p.page().grid().Rows(); ++row)
+            QVERIFY(p.page().grid().isTicked(row));
+        QCOMPARE(p.child<QComboBox>(u"cmbSubscriberSelectType"_s)->currentIndex(), 0);
+        QCOMPARE(browsed, 0);
+        QCOMPARE(p.env.ui.texts(), QStringList{kLostCos});
+        for (const QString& name : refusing) // and after the load they work again
+            QVERIFY2(p.child(name)->isEnabled(), qPrintable(name));
+    }
+
+    // On the large database the progress window is drawn as soon as the load knows its total, and again at least
+    // every 100 ms (with slack for a slow machine) until the last subscriber is in the grid.
+    void progressDrawnThroughALargeLoad()
+    {
+        TestEnvironment env;
+        demo::generateOrganisation(env.database(), demo::largeOptions());
+        Wizard wizard(*env.app);
+        wizard.start();
+        wizard.welcomePage().findChild<QPushButton*>(u"cmdNext"_s)->click();
+        frmChooseSubscribers& page = wizard.selectionPage();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        struct PaintClock : QObject
+        {
+            QElapsedTimer clock;
+            QList<qint64> paints;
+            qint64 shown = -1;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    paints << clock.elapsed();
+                else if (event->type() == QEvent::Show && shown < 0)
+                    shown = clock.elapsed();
+                return false;
+            }
+        } paints;
+        page.progressWindow().installEventFilter(&paints);
+        paints.clock.start();
+        page.findChild<QPushButton*>(u"cmdView"_s)->click();
+        const qint64 loaded = paints.clock.elapsed();
+        QVERIFY(page.grid().Rows() > 9000);
+        QVERIFY(paints.paints.size() > 1);
+        qint64 gap = 0;
+        for (qsizetype i = 1; i < paints.paints.size(); ++i)
+            gap = std::max(gap, paints.paints[i] - paints.paints[i - 1]);
+        gap = std::max(gap, loaded - paints.paints.last());
+        qInfo("All Subscribers, %d rows: shown after %lld ms, first drawn after %lld ms, largest gap %lld ms, "
+              "%lld paints in %lld ms",
+              page.grid().Rows() - 1, paints.shown, paints.paints.first(), gap, qint64(paints.paints.size()), loaded);
+        QVERIFY2(paints.paints.first() < 400 && gap < 400, "the progress window stalls");
+    }
+
+    // A message box of a load is never hidden under the always-on-top progress window: the window steps aside.
+    void messageBoxesOverTheProgressWindow()
+    {
+        Page p;
+        frmProgress& progress = p.page().progressWindow();
+        progress.labels().show();
+        QVERIFY(progress.isVisible());
+        QStringList seen;
+        QTimer::singleShot(0, &p.page(), [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            seen << (box ? box->text() : u"no box"_s) << (progress.isVisible() ? u"covered"_s : u"clear"_s);
+            if (box)
+                box->accept();
+        });
+        WidgetUserInterface().showMessage(u"No subscribers found in database!"_s);
+        QCOMPARE(seen, QStringList({u"No subscribers found in database!"_s, u"clear"_s}));
+        QVERIFY(progress.isVisible()); // back for the rest of the load
+        progress.labels().hide();
     }
 
     void loadWithoutADatabaseEnds()

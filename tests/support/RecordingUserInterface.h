@@ -65,14 +65,15 @@ private:
     QList<bool> m_answers;
 };
 
-// Records what the program asked the shell to open.
+// Records what the program asked the shell to open; `opens` false plays a desktop that cannot open anything.
 class RecordingShell : public Shell
 {
 public:
-    void openDocument(const QString& pathOrUrl) override { documents.append(pathOrUrl); }
-    void openInTextEditor(const QString& path) override { editorFiles.append(path); }
+    bool openDocument(const QString& pathOrUrl) override { return documents.append(pathOrUrl), opens; }
+    bool openInTextEditor(const QString& path) override { return editorFiles.append(path), opens; }
     QStringList documents;
     QStringList editorFiles;
+    bool opens = true;
 };
 
 } // namespace tarnwick::test
