@@ -107,8 +107,8 @@ private Q_SLOTS:
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
         const auto logState = [&] { return env.app->log.isOpen() ? QString("log open") : QString("log closed"); };
-        QCOMPARE(runToProgramEnd(env.ui, [&] { page.findChild<QPushButton*>("cmdExit")->click(); }, logState),
-                 (ProgramEnd{0, "log closed"}));
+        const auto clickExit = [&] { page.findChild<QPushButton*>("cmdExit")->click(); };
+        QCOMPARE(runToProgramEnd(env.ui, clickExit, logState), (ProgramEnd{0, "log closed"}));
         // With no log open Exit ends the program all the same, and never with a message.
         env.app->log.CloseLogFile();
         QCOMPARE(runToProgramEnd(env.ui, [&] { page.findChild<QAction*>("mnuExit")->trigger(); }).status, 0);
