@@ -1,6 +1,6 @@
 // Any text as a selection input: the numeric test and the value agree. A number the test accepts is worth what
-// the whole text spells in the notation the test read it in, and a plain decimal number with blanks around it
-// passes the test and keeps its value.
+// the whole text spells where a locale's notation reads it, and a plain number in C notation with spaces or tabs
+// around it passes the test and keeps its value.
 #include "FuzzSupport.h"
 
 #include "select/NumberText.h"
@@ -16,10 +16,15 @@ using namespace tarnwick;
 
 namespace {
 
-// The number a whole text spells in the C notation (sign, digits, point, exponent), blanks around allowed.
+// The number a whole text spells in the C notation (sign, digits, point, exponent), spaces and tabs around allowed.
 std::optional<double> plainNumber(const QByteArray& text)
 {
-    const QByteArray t = text.trimmed();
+    qsizetype from = 0, to = text.size();
+    while (from < to && (text[from] == ' ' || text[from] == '\t'))
+        ++from;
+    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t'))
+        --to;
+    const QByteArray t = text.mid(from, to - from);
     if (t.isEmpty() || t.size() > 64)
         return std::nullopt;
     qsizetype i = 0, digits = 0;

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-odbc libqt6sql6-sqlite
   unixodbc libsqliteodbc odbc-postgresql
   postgresql
+  clang libclang-rt-14-dev
 )
 
 missing=()
