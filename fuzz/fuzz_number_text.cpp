@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <string>
 
 using namespace tarnwick;
 
@@ -24,10 +25,11 @@ std::optional<double> plainNumber(const QByteArray& text)
         ++from;
     while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t'))
         --to;
-    const QByteArray t = text.mid(from, to - from);
-    if (t.isEmpty() || t.size() > 64)
+    // A copy: the input is not terminated, and strtod reads to a terminator.
+    const std::string t = text.mid(from, to - from).toStdString();
+    if (t.empty() || t.size() > 64)
         return std::nullopt;
-    qsizetype i = 0, digits = 0;
+    size_t i = 0, digits = 0;
     auto run = [&] {
         while (i < t.size() && t[i] >= '0' && t[i] <= '9')
             ++i, ++digits;
@@ -43,7 +45,7 @@ std::optional<double> plainNumber(const QByteArray& text)
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-'))
             ++i;
-        const qsizetype before = digits;
+        const size_t before = digits;
         run();
         if (digits == before)
             return std::nullopt;
@@ -51,7 +53,7 @@ std::optional<double> plainNumber(const QByteArray& text)
     if (i != t.size())
         return std::nullopt;
     errno = 0;
-    const double v = std::strtod(t.constData(), nullptr);
+    const double v = std::strtod(t.c_str(), nullptr);
     if (errno == ERANGE || !std::isfinite(v))
         return std::nullopt;
     return v;
