@@ -45,6 +45,14 @@ private Q_SLOTS:
         QCOMPARE(rs.recordCount(), 5);
         rs.open(kOne + "'SUB-01'", connectionString());
         QCOMPARE(rs.text("Alias"), "asmith");
+        // A server that stays away: the query fails once the reopen gives up, as any failed query does, and the
+        // first query after the server is back is answered.
+        QCOMPARE(PostgresDatabase::controlServer("stop"), QString());
+        QVERIFY_THROWS_EXCEPTION(tarnwick::Failure, rs.open(kAll, connectionString()));
+        QVERIFY(!rs.isOpen());
+        QCOMPARE(PostgresDatabase::controlServer("start"), QString());
+        rs.open(kAll, connectionString());
+        QCOMPARE(rs.recordCount(), 5);
     }
 };
 
