@@ -14,6 +14,7 @@ packages=(
   dpkg-dev file binutils lintian appstream desktop-file-utils man-db mmdebstrap
   fonts-liberation
   xvfb xauth openbox xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()

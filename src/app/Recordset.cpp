@@ -3,13 +3,16 @@
 #include "app/Failure.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 
 #include <atomic>
+#include <chrono>
 
 namespace tarnwick {
 
@@ -83,6 +86,34 @@ bool isSingleSelect(const QString& sql)
     return true;
 }
 
+// A connection that failed a query may have been lost: the server restarted,
+// the network dropped. The driver need not say so (Qt's ODBC driver reports
+// a lost PostgreSQL connection as a statement error on a handle it still
+// calls open), so a failure on a connection that still claims to be open is
+// followed by the cheapest query there is; when that fails too, the
+// connection is gone.
+bool connectionLost(QSqlDatabase& db, const QSqlError& error)
+{
+    if (!db.isOpen() || error.type() == QSqlError::ConnectionError)
+        return true;
+    QSqlQuery probe(db);
+    return !probe.exec(QStringLiteral("SELECT 1"));
+}
+
+// Opens a lost connection again. A server that restarts takes a few seconds
+// to take connections again, so the open is tried for a while before its
+// failure is the query's.
+void reopen(QSqlDatabase& db)
+{
+    db.close();
+    const QDeadlineTimer deadline(std::chrono::seconds(10));
+    for (int wait = 100; !db.open(); wait = qMin(wait * 2, 1000)) {
+        if (deadline.hasExpired())
+            throw Failure(ErrorNumber::DatabaseError, describe(db.lastError()));
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(wait, qMax<qint64>(1, deadline.remainingTime()))));
+    }
+}
+
 } // namespace
 
 void Recordset::open(const QString& sql, const QString& connectionString)
@@ -93,32 +124,50 @@ void Recordset::open(const QString& sql, const QString& connectionString)
         throw Failure(ErrorNumber::DatabaseError,
                       QStringLiteral("Only a single SELECT statement may be run on the product database"));
     QSqlDatabase db = connectionFor(connectionString);
+    QSqlError error = fetchAll(db, sql);
+    if (error.isValid() && connectionLost(db, error)) {
+        // Opened again and tried once more; a second failure is the query's.
+        reopen(db);
+        error = fetchAll(db, sql);
+        if (error.isValid() && connectionLost(db, error))
+            db.close(); // the next query starts with a fresh open
+    }
+    if (error.isValid())
+        throw Failure(ErrorNumber::DatabaseError, describe(error));
+    m_current = 0;
+    m_open = true;
+}
+
+QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
+{
+    m_names.clear();
+    m_cells.clear();
+    m_rows = 0;
     QSqlQuery query(db);
     query.setForwardOnly(true);
     ++g_queryCount;
-    if (!query.exec(sql)) {
-        const QSqlError error = query.lastError();
-        // A dropped connection is reopened on the next query.
-        if (!db.isOpen() || error.type() == QSqlError::ConnectionError)
-            db.close();
-        throw Failure(ErrorNumber::DatabaseError, describe(error));
-    }
+    if (!query.exec(sql))
+        return query.lastError();
     const QSqlRecord record = query.record();
     const int columns = record.count();
-    m_names.clear();
     m_names.reserve(columns);
     for (int i = 0; i < columns; ++i)
         m_names.append(record.fieldName(i));
-    m_cells.clear();
     m_cells.reserve(size_t(columns));
-    m_rows = 0;
     while (query.next()) {
         for (int c = 0; c < columns; ++c)
             m_cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
         ++m_rows;
     }
-    m_current = 0;
-    m_open = true;
+    // The end of the rows and a fetch that failed look alike to next(): a
+    // result cut short is a failure, never a shorter answer.
+    if (query.lastError().isValid()) {
+        m_names.clear();
+        m_cells.clear();
+        m_rows = 0;
+        return query.lastError();
+    }
+    return {};
 }
 
 void Recordset::close()

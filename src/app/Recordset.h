@@ -7,6 +7,9 @@
 
 #include <vector>
 
+class QSqlDatabase;
+class QSqlError;
+
 namespace tarnwick {
 
 // A read-only query result on the product database, reached through Qt SQL's
@@ -14,6 +17,7 @@ namespace tarnwick {
 // its row count is known before the walk. Field names match without letter
 // case; a null value stays distinct from an empty text.
 //
+// A lost connection is opened again and the query tried once more.
 // Failures throw Failure with the database's own text, as the old recordset
 // raised them: opening a query that fails, reading past the end, a field the
 // query does not have, closing one that is not open.
@@ -49,6 +53,8 @@ public:
     Recordset rowsOf(const std::vector<qsizetype>& rows) const;
 
 private:
+    // Runs the query and keeps every row; the error when it fails or its rows are cut short.
+    QSqlError fetchAll(QSqlDatabase& db, const QString& sql);
     void requireOpen() const;
     void requireRow() const;
     int column(const QString& name) const;

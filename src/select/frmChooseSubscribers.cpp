@@ -173,7 +173,13 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWid
     Form_Load();
 }
 
-frmChooseSubscribers::~frmChooseSubscribers() = default;
+frmChooseSubscribers::~frmChooseSubscribers()
+{
+    // The grid, a member, goes before QWidget's destructor closes the window,
+    // and closing it makes the view ask the model for its header. The model
+    // goes first, so the view asks an empty one instead of a grid that is gone.
+    delete m_model;
+}
 
 void frmChooseSubscribers::Form_Load()
 {

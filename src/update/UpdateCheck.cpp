@@ -108,7 +108,11 @@ void UpdateCheck::CheckForUpdatedVersion()
 
 QString UpdateCheck::GetHomePageVersion(const QString& url)
 {
-    const QString text = GetUrlText(url, kAccessPreconfigured);
+    return PageVersion(GetUrlText(url, kAccessPreconfigured));
+}
+
+QString UpdateCheck::PageVersion(const QString& text)
+{
     if (text.size() < 10)
         return {};
 

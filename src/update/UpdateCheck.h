@@ -26,6 +26,8 @@ public:
     void CheckForUpdatedVersion();
     // The published version widened by PadVersionString, or empty.
     QString GetHomePageVersion(const QString& url);
+    // The same, read from a page already downloaded.
+    QString PageVersion(const QString& text);
     // The whole page as 8-bit text in the system code page; empty on any failure.
     QString GetUrlText(const QString& url, qint32 accessType);
     // Widens every dotted part to at least four digits so that the texts

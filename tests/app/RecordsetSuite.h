@@ -121,7 +121,8 @@ private Q_SLOTS:
         for (const auto& [sql, culprit] : refused)
             QTest::newRow(qPrintable(sql)) << Failing{reopen(sql), DatabaseError, culprit, false};
         for (const auto& [tag, conn] : unreachable())
-            QTest::newRow(qPrintable(tag)) << Failing{[=](auto& rs) { rs.open(kAll, conn); }, DatabaseError, {}, false};
+            QTest::newRow(qPrintable(tag))
+                << Failing{[conn = conn](auto& rs) { rs.open(kAll, conn); }, DatabaseError, {}, false};
     }
 
     void failures()

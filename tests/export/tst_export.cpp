@@ -296,6 +296,45 @@ private Q_SLOTS:
         QVERIFY(d.exits == 1 && !d.app.log.isOpen());
     }
 
+#ifdef EXPORT_ON_POSTGRES
+    // The server stops in the middle of an export over a generated organisation and starts again a second later.
+    // Each query that finds the connection gone opens it again, waiting for the server, and is answered: the file
+    // holds every row of a clean run and the log no error.
+    void serverRestartsMidExport()
+    {
+        ExportFixture d;
+        demo::GeneratorOptions options;
+        options.subscribers = 120;
+        demo::generateOrganisation(*d.db, options);
+        Recordset owners;
+        owners.open("SELECT SubscriberObjectID, Alias, DisplayName FROM vw_Subscriber ORDER BY Alias",
+                    d.app.strConnectionString);
+        for (owners.moveFirst(); !owners.atEnd(); owners.moveNext())
+            d.addRow(owners.text(0), GetFieldString(owners, "Alias"), GetFieldString(owners, "DisplayName"), {});
+        QVERIFY(d.grid.Rows() > 100);
+        QCOMPARE(d.run.run(d.env.path("clean.csv")), ExportRun::Result::Completed);
+        QVERIFY(d.log().filter("(error)").isEmpty());
+
+        QProcess starter;
+        int yields = 0;
+        std::function<void()> restart = [&] {
+            if (++yields < d.grid.Rows() / 2) { // half way through
+                d.onYield = restart;
+                return;
+            }
+            QVERIFY(PostgresDatabase::controlServer("stop").isEmpty());
+            const QStringList start = PostgresDatabase::serverCommand("start");
+            starter.start("bash", QStringList{"-c", "sleep 1 && exec \"$@\"", "start"} + start);
+        };
+        d.onYield = restart;
+        QCOMPARE(d.run.run(d.env.path("restarted.csv")), ExportRun::Result::Completed);
+        QVERIFY(starter.waitForFinished(60000) && starter.exitCode() == 0);
+        QVERIFY2(d.log().filter("(error)").isEmpty(), qPrintable(d.log().filter("(error)").join('\n')));
+        QCOMPARE(readFile(d.env.path("restarted.csv")), readFile(d.env.path("clean.csv")));
+        QVERIFY(readFile(d.env.path("clean.csv")).count('\n') > 1000);
+    }
+#endif
+
 #ifndef EXPORT_ON_POSTGRES
     // tarnwick-export itself in the fixture's folder, over a previous o.csv: replaced when the export wrote it whole,
     // else left byte for byte. Failures are provoked for real: a file-size limit, the user nobody, a file in the way.

@@ -5,6 +5,7 @@
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
 #include "select/frmProgress.h"
+#include "support/ProgramEnd.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -194,7 +195,7 @@ private Q_SLOTS:
         QCOMPARE(model->rowCount(), 100005);
         p.click("cmdNext");
         QVERIFY(p.wizard.hasExportPage() && p.page().isHidden());
-        QVERIFY_THROWS_EXCEPTION(ExitRequested, p.click("cmdExit"));
+        QCOMPARE(runToProgramEnd(p.env.ui, [&] { p.click("cmdExit"); }).status, 0);
     }
 
     // While a load runs (its progress window lets events through), the controls that would mix selections or leave

@@ -3,6 +3,7 @@
 #include "app/Recordset.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -93,6 +94,22 @@ QString PostgresDatabase::connectionString(const QString& database, const QStrin
     return QString("Driver={SQL Server};server=127.0.0.1;port=%1;database=%2;uid=%3;pwd=%4")
         .arg(portNumber)
         .arg(database, user, password);
+}
+
+QStringList PostgresDatabase::serverCommand(const QString& action)
+{
+    return {"bash", TARNWICK_SOURCE_DIR "/scripts/postgres-test-server.sh", action};
+}
+
+QString PostgresDatabase::controlServer(const QString& action)
+{
+    const QStringList command = serverCommand(action);
+    QProcess script;
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(command.first(), command.mid(1));
+    if (script.waitForFinished(120000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0)
+        return {};
+    return command.join(' ') + ": " + QString::fromLocal8Bit(script.readAll());
 }
 
 bool PostgresDatabase::create()

@@ -36,6 +36,10 @@ public:
     static QString connectionString(const QString& database, const QString& user, const QString& password,
                                     int port = PostgresDatabase::port());
     static QString readerPassword();
+    // Stops or starts the test server (scripts/postgres-test-server.sh stop|start): empty when done, else why not.
+    static QString controlServer(const QString& action);
+    // That command line, for a test that runs it in the background: program first.
+    static QStringList serverCommand(const QString& action);
 
 private:
     bool create();

@@ -6,6 +6,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <cstdlib>
+#include <functional>
+
 namespace tarnwick::test {
 
 // Thrown by RecordingUserInterface::exitProcess so a test can see the program end without ending the test process.
@@ -42,6 +45,10 @@ public:
     void yield() override { ++yields; }
     [[noreturn]] void exitProcess(int status) override
     {
+        if (onExit) {
+            onExit(status);
+            std::abort(); // onExit ends the process
+        }
         ++exits;
         throw ExitRequested{status};
     }
@@ -60,6 +67,8 @@ public:
     QList<Shown> shown;
     int yields = 0;
     int exits = 0;
+    // Ends the process instead of throwing ExitRequested (see runToProgramEnd).
+    std::function<void(int)> onExit;
 
 private:
     QList<bool> m_answers;
