@@ -4,11 +4,11 @@
 // product database (built or reused), a quiet program context and the
 // process's peak memory.
 
-#include "app/AppContext.h"
-#include "app/UserInterface.h"
+#include "base/UserInterface.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "program/AppContext.h"
 
 #include <QString>
 #include <QStringList>

@@ -15,9 +15,9 @@
 #include "BenchSupport.h"
 #include "DelayProxy.h"
 
-#include "app/AppContext.h"
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 #include "export/ExportRun.h"
+#include "program/AppContext.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"

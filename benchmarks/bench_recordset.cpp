@@ -5,9 +5,9 @@
 // uses, and reports the peak memory.
 #include "BenchSupport.h"
 
-#include "app/Failure.h"
-#include "app/Recordset.h"
-#include "app/SharedServices.h"
+#include "base/Failure.h"
+#include "base/Recordset.h"
+#include "program/SharedServices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -12,9 +12,9 @@
 #include "BenchSupport.h"
 #include "DemoDatabase.h"
 
-#include "app/AppContext.h"
-#include "app/Recordset.h"
 #include "app/Wizard.h"
+#include "base/Recordset.h"
+#include "program/AppContext.h"
 #include "select/frmChooseSubscribers.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // however the file arrives in pieces. The first byte chooses the piece size, so CR LF falls across a boundary.
 #include "FuzzSupport.h"
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "select/CsvSubscriberImport.h"
 
 #include <QIODevice>

@@ -1,9 +1,9 @@
 #include "about/frmAbout.h"
 
 #include "about/AboutText.h"
-#include "app/SharedServices.h"
-#include "app/StepRunner.h"
-#include "app/WindowLayout.h"
+#include "base/StepRunner.h"
+#include "program/SharedServices.h"
+#include "widgets/WindowLayout.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -1,9 +1,9 @@
 #include "app/Wizard.h"
 
-#include "app/WindowLayout.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
+#include "widgets/WindowLayout.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -80,6 +80,11 @@ void Wizard::goToExport(QWidget& from)
     placeLike(page, from);
     page.show();
     from.hide();
+}
+
+SelectionGrid& Wizard::chosenSubscribers()
+{
+    return selectionPage().grid();
 }
 
 void Wizard::backFromExport()

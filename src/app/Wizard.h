@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/WizardNavigation.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -18,7 +20,7 @@ class frmDumpInfo;
 // window, created the first time it is touched; the next page takes the
 // previous one's position. The welcome and selection pages stay loaded until
 // the program ends; the export page is unloaded by its Previous.
-class Wizard : public QObject
+class Wizard : public QObject, public WizardNavigation
 {
     Q_OBJECT
 public:
@@ -38,15 +40,16 @@ public:
     void start();  // shows the welcome page
     // Navigation: the target takes `from`'s position, `from` is hidden.
     void goToSelection(QWidget& from);
-    void goToWelcome(QWidget& from);
-    void goToExport(QWidget& from);
+    void goToWelcome(QWidget& from) override;
+    void goToExport(QWidget& from) override;
     // The export page's Previous: the export page is unloaded.
-    void backFromExport();
+    void backFromExport() override;
+    SelectionGrid& chosenSubscribers() override;
 
     // Where a Browse dialog starts: the folder of the last file chosen with
     // one in this run, else the user's home.
-    QString browseFolder() const;
-    void rememberBrowsed(const QString& chosenFile);
+    QString browseFolder() const override;
+    void rememberBrowsed(const QString& chosenFile) override;
 
 private:
     AppContext& m_app;

@@ -1,11 +1,11 @@
 #include "app/frmMain.h"
 
 #include "about/frmAbout.h"
-#include "app/AppContext.h"
-#include "app/StepRunner.h"
-#include "app/WindowLayout.h"
 #include "app/Wizard.h"
+#include "base/StepRunner.h"
+#include "program/AppContext.h"
 #include "update/UpdateCheck.h"
+#include "widgets/WindowLayout.h"
 
 #include <QCloseEvent>
 #include <QLabel>

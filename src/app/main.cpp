@@ -1,11 +1,11 @@
 // The wizard: checks the installation, then shows the welcome page.
 
-#include "app/AppContext.h"
-#include "app/Startup.h"
-#include "app/WidgetUserInterface.h"
 #include "app/Wizard.h"
 #include "platform/DesktopShell.h"
 #include "platform/Registry.h"
+#include "program/AppContext.h"
+#include "program/Startup.h"
+#include "widgets/WidgetUserInterface.h"
 
 #include "tarnwick_version.h"
 

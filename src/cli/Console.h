@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserInterface.h"
+#include "base/UserInterface.h"
 #include "export/ExportRun.h"
 #include "select/SelectionProgress.h"
 

@@ -1,11 +1,11 @@
 #include "cli/ExportCommand.h"
 
-#include "app/AppContext.h"
-#include "app/Startup.h"
-#include "app/StepRunner.h"
+#include "base/StepRunner.h"
 #include "cli/Console.h"
 #include "export/ExportRun.h"
 #include "platform/Interruption.h"
+#include "program/AppContext.h"
+#include "program/Startup.h"
 #include "select/SelectionGrid.h"
 
 #include <QCommandLineParser>

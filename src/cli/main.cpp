@@ -1,11 +1,11 @@
 // tarnwick-export: the wizard's export for scripts and schedulers, without a window.
 
-#include "app/AppContext.h"
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 #include "cli/Console.h"
 #include "cli/ExportCommand.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "program/AppContext.h"
 #include "tarnwick_version.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "export/ExportRun.h"
 
-#include "app/AppContext.h"
-#include "app/StepRunner.h"
-#include "app/UserInterface.h"
+#include "base/StepRunner.h"
+#include "base/UserInterface.h"
 #include "platform/Shell.h"
+#include "program/AppContext.h"
 #include "select/SelectionGrid.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "export/PrivateListWalk.h"
 
-#include "app/AppContext.h"
-#include "app/Recordset.h"
-#include "app/SqlText.h"
-#include "app/StepRunner.h"
+#include "base/Recordset.h"
+#include "base/SqlText.h"
+#include "base/StepRunner.h"
 #include "platform/TextFileWriter.h"
+#include "program/AppContext.h"
 
 #include <QSet>
 

@@ -1,9 +1,9 @@
 #include "export/frmDumpInfo.h"
 
-#include "app/AppContext.h"
-#include "app/WindowLayout.h"
-#include "app/Wizard.h"
+#include "program/AppContext.h"
 #include "select/frmChooseSubscribers.h"
+#include "widgets/WindowLayout.h"
+#include "widgets/WizardNavigation.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -35,9 +35,9 @@ QString folderPart(const QString& path)
 
 } // namespace
 
-frmDumpInfo::frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent)
+frmDumpInfo::frmDumpInfo(AppContext& app, WizardNavigation& wizard, QWidget* parent)
     : QWidget(parent), m_app(app), m_wizard(wizard),
-      m_run(app, wizard.selectionPage().grid(), *this),
+      m_run(app, wizard.chosenSubscribers(), *this),
       m_chooseSaveFile(
           [](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
               return QFileDialog::getSaveFileName(owner, title, folder, filter);

@@ -14,7 +14,7 @@ class QPushButton;
 namespace tarnwick {
 
 struct AppContext;
-class Wizard;
+class WizardNavigation;
 
 // The export page: the output path, "&Export Data" and the run's progress.
 // The run itself is ExportRun's; the page reads its controls and draws.
@@ -22,7 +22,7 @@ class frmDumpInfo : public QWidget, private ExportProgress
 {
     Q_OBJECT
 public:
-    frmDumpInfo(AppContext& app, Wizard& wizard, QWidget* parent = nullptr);
+    frmDumpInfo(AppContext& app, WizardNavigation& wizard, QWidget* parent = nullptr);
     ~frmDumpInfo() override;
 
     // The save dialog: (parent, title, initial folder, filter) -> chosen path,
@@ -49,7 +49,7 @@ private:
     void setCaption(const QString& caption) override;
 
     AppContext& m_app;
-    Wizard& m_wizard;
+    WizardNavigation& m_wizard;
     ExportRun m_run;
     SaveFileChooser m_chooseSaveFile;
     QLineEdit* m_txtSavePath = nullptr;

@@ -1,6 +1,6 @@
 #include "install/RegistryAPI.h"
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "install/RegistryAPIRead.h"
 
 namespace tarnwick {

@@ -1,7 +1,7 @@
 #include "log/Logging.h"
 
-#include "app/StepRunner.h"
-#include "app/UserInterface.h"
+#include "base/StepRunner.h"
+#include "base/UserInterface.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramInfo.h"

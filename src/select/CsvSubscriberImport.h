@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "select/SelectionGridModel.h"
 
-#include "app/WindowLayout.h"
 #include "select/NumberText.h"
 #include "select/SelectionGrid.h"
+#include "widgets/WindowLayout.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -1,12 +1,12 @@
 #include "select/frmChooseSubscribers.h"
 
-#include "app/AppContext.h"
-#include "app/StepRunner.h"
-#include "app/UserInterface.h"
-#include "app/WindowLayout.h"
-#include "app/Wizard.h"
+#include "base/StepRunner.h"
+#include "base/UserInterface.h"
+#include "program/AppContext.h"
 #include "select/SelectionGridModel.h"
 #include "select/frmProgress.h"
+#include "widgets/WindowLayout.h"
+#include "widgets/WizardNavigation.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -49,7 +49,7 @@ QString subStringName(int mode)
 
 } // namespace
 
-frmChooseSubscribers::frmChooseSubscribers(AppContext& app, Wizard& wizard, QWidget* parent)
+frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wizard, QWidget* parent)
     : QWidget(parent), m_app(app), m_wizard(wizard), m_progress(std::make_unique<frmProgress>()),
       m_selection(app, m_grid, m_progress->labels()), m_chooseFile(chooseFileWithDialog)
 {

@@ -17,7 +17,7 @@ class QTableView;
 namespace tarnwick {
 
 struct AppContext;
-class Wizard;
+class WizardNavigation;
 class frmProgress;
 class SelectionGridModel;
 
@@ -34,7 +34,7 @@ public:
     using FileChooser =
         std::function<QString(QWidget* parent, const QString& title, const QString& startPath)>;
 
-    frmChooseSubscribers(AppContext& app, Wizard& wizard, QWidget* parent = nullptr);
+    frmChooseSubscribers(AppContext& app, WizardNavigation& wizard, QWidget* parent = nullptr);
     ~frmChooseSubscribers() override;
 
     SelectionGrid& grid() { return m_grid; }
@@ -63,7 +63,7 @@ private:
     SelectionRequest currentRequest() const;
 
     AppContext& m_app;
-    Wizard& m_wizard;
+    WizardNavigation& m_wizard;
     SelectionGrid m_grid;
     std::unique_ptr<frmProgress> m_progress;
     SubscriberSelection m_selection;

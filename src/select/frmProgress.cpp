@@ -1,6 +1,6 @@
 #include "select/frmProgress.h"
 
-#include "app/WindowLayout.h"
+#include "widgets/WindowLayout.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 #include "update/UpdateCheck.h"
 
-#include "app/Failure.h"
-#include "app/StepRunner.h"
-#include "app/UserInterface.h"
+#include "base/Failure.h"
+#include "base/StepRunner.h"
+#include "base/UserInterface.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
 

@@ -1,11 +1,11 @@
 // Start-up and the welcome page: the version and Domino gates, the page's texts, buttons and menus, Next and back
 // keeping the window's place, Help and Exit with the shared services behind them.
 #include "about/frmAbout.h"
-#include "app/Startup.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "platform/DesktopShell.h"
+#include "program/Startup.h"
 #include "select/frmChooseSubscribers.h"
 #include "select/frmProgress.h"
 #include "support/ProgramEnd.h"

@@ -1,7 +1,7 @@
 // The private list walk, the export run that drives it, and tarnwick-export; the first two again on PostgreSQL.
 #include "ExportTestSupport.h"
-#include "app/Recordset.h"
-#include "app/Startup.h"
+#include "base/Recordset.h"
+#include "program/Startup.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
 

@@ -1,11 +1,11 @@
 #include "SelectFixture.h"
-#include "app/WidgetUserInterface.h"
 #include "app/Wizard.h"
 #include "app/frmMain.h"
 #include "export/frmDumpInfo.h"
 #include "select/frmChooseSubscribers.h"
 #include "select/frmProgress.h"
 #include "support/ProgramEnd.h"
+#include "widgets/WidgetUserInterface.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 #include "SelectFixture.h"
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 #include "select/CsvSubscriberImport.h"
 
 #include "select/NumberText.h"

@@ -1,6 +1,6 @@
 #include "support/PostgresDatabase.h"
 
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "support/TestEnvironment.h"
 
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 #include "platform/RegFileRegistry.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/AppContext.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
+#include "program/AppContext.h"
 #include "support/RecordingUserInterface.h"
 
 #include "DemoDatabase.h"

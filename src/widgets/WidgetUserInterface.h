@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserInterface.h"
+#include "base/UserInterface.h"
 
 namespace tarnwick {
 

@@ -1,8 +1,8 @@
-#include "app/Startup.h"
+#include "program/Startup.h"
 
-#include "app/AppContext.h"
-#include "app/StepRunner.h"
+#include "base/StepRunner.h"
 #include "install/RegistryAPI.h"
+#include "program/AppContext.h"
 
 namespace tarnwick {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/SharedServices.h"
 #include "install/OrvaneVersion.h"
 #include "log/Logging.h"
 #include "platform/Clock.h"
 #include "platform/ProgramInfo.h"
+#include "program/SharedServices.h"
 #include "update/HomePage.h"
 
 #include <QString>

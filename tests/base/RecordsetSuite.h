@@ -1,9 +1,9 @@
 #pragma once
 
 #include "DemoDatabase.h"
-#include "app/Failure.h"
-#include "app/Recordset.h"
-#include "app/SharedServices.h"
+#include "base/Failure.h"
+#include "base/Recordset.h"
+#include "program/SharedServices.h"
 
 #include <QTest>
 

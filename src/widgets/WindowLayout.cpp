@@ -1,4 +1,4 @@
-#include "app/WindowLayout.h"
+#include "widgets/WindowLayout.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 namespace tarnwick::ErrorText {
 

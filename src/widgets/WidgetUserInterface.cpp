@@ -1,4 +1,4 @@
-#include "app/WidgetUserInterface.h"
+#include "widgets/WidgetUserInterface.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "app/Recordset.h"
+#include "base/Recordset.h"
 
-#include "app/Failure.h"
+#include "base/Failure.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

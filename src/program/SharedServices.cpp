@@ -1,8 +1,8 @@
-#include "app/SharedServices.h"
+#include "program/SharedServices.h"
 
-#include "app/Recordset.h"
-#include "app/StepRunner.h"
-#include "app/UserInterface.h"
+#include "base/Recordset.h"
+#include "base/StepRunner.h"
+#include "base/UserInterface.h"
 #include "log/Logging.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
