@@ -7,7 +7,9 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <sys/ioctl.h>

@@ -73,10 +73,12 @@ int main(int argc, char** argv)
     const int status = tarnwick::runExportCommand(app, ui, options, progress, progress, summary);
     app.log.CloseLogFile();
     // The last line names the log only when there is one; quiet, only when it has something to read.
-    if (app.log.logWritten() && (!options.quiet || status != tarnwick::ExitStatus::Success))
+    if (!app.log.logWritten()) {
+        if (!app.log.strLogFileName().isEmpty())
+            console.line(QStringLiteral("No log file was written."));
+    } else if (!options.quiet || status != tarnwick::ExitStatus::Success) {
         console.line(QStringLiteral("Log: ") + app.log.strLogFileName());
-    else if (!app.log.strLogFileName().isEmpty())
-        console.line(QStringLiteral("No log file was written."));
+    }
     tarnwick::closeDatabaseConnections();
     if (options.summaryJson) {
         std::fputs((summary.toJson() + '\n').constData(), stdout);

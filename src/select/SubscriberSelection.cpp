@@ -311,24 +311,28 @@ bool SubscriberSelection::openSelection(Recordset& rs, const QString& sql, StepR
 
 template <typename Chosen>
 void SubscriberSelection::addWithProgress(const QString& procedure, const QString& sql, const QString& notFound,
-                                          bool hideWhenNoneFound, Chosen&& chosen)
+                                          Chosen&& chosen)
 {
     StepRunner steps(
         [&](const Failure& f) { m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner)); });
     Recordset rs;
+    // Shown before the read, which takes a while on a large database, so the
+    // load is seen to have begun; the total follows once it is known.
+    StepRunner().run([&] {
+        m_progress.setCount(QStringLiteral("0"));
+        m_progress.setTotal(QString());
+        m_progress.show();
+        m_progress.repaint();
+    });
     const bool inSets = openSelection(rs, sql, steps);
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
+        StepRunner().run([&] { m_progress.hide(); }); // not over the message
         m_app.ui.showMessage(notFound);
         closeQuietly(rs);
-        if (hideWhenNoneFound)
-            StepRunner().run([&] { m_progress.hide(); });
         return;
     }
-    steps.run([&] {
-        m_progress.show();
-        m_progress.setTotal(totalText(rs.recordCount()));
-    });
+    steps.run([&] { m_progress.setTotal(totalText(rs.recordCount())); });
     qint64 count = 0;
     steps.run([&] { rs.moveFirst(); });
     walkRows(rs, steps, [&] {
@@ -351,7 +355,7 @@ void SubscriberSelection::AddAllSubscribers()
     addWithProgress(QStringLiteral("AddAllSubscribers"),
                     QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE "
                                    "SubscriberType IN (1,3)"),
-                    QStringLiteral("No subscribers found in database!"), true,
+                    QStringLiteral("No subscribers found in database!"),
                     [](Recordset&, StepRunner&) { return true; });
 }
 
@@ -374,7 +378,7 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
     addWithProgress(QStringLiteral("AddSubscribersByExtensionRange"),
                     QStringLiteral("SELECT SubscriberObjectID as ObjectID, DTMFAccessID FROM vw_Subscriber "
                                    "WHERE SubscriberType in (1,3)"),
-                    QStringLiteral("No subscribers found in the backed up database."), true,
+                    QStringLiteral("No subscribers found in the backed up database."),
                     [lo, hi, &withoutExtension](Recordset& rs, StepRunner& steps) {
                         // A subscriber without an extension lies in no range; an extension
                         // that cannot be read otherwise is reported and judged as 0.
@@ -403,7 +407,7 @@ void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)
         QStringLiteral(
             "SELECT SubscriberObjectID as ObjectID FROM vw_Subscriber WHERE CosObjectID=") +
             sqlQuoted(cosObjectId) + QStringLiteral(" and SubscriberType in (1,3)"),
-        QStringLiteral("No subscribers found associated with that COS in the database."), false,
+        QStringLiteral("No subscribers found associated with that COS in the database."),
         [](Recordset&, StepRunner&) { return true; });
 }
 

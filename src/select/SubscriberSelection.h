@@ -134,8 +134,7 @@ private:
     // context asks for one row at a time) the query alone, reported as before.
     bool openSelection(Recordset& rs, const QString& sql, StepRunner& steps);
     template <typename Chosen>
-    void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound, bool hideWhenNoneFound,
-                         Chosen&& chosen);
+    void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound, Chosen&& chosen);
     void addBySubString(const QString& procedure, const QString& sql, const QString& subStrings);
 
     AppContext& m_app;

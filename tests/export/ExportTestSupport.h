@@ -84,9 +84,10 @@ struct ExportFixture : ExportProgress, RecordingUserInterface
     }
     // The lines after the log's header, failure lines without the driver's words: "(error) N in procedure X",
     // "(error) N looking up ...".
-    QStringList log() const
+    QStringList log(const QString& path = {}) const
     {
-        const QStringList lines = QString::fromUtf8(readFile(app.log.strLogFileName())).split("\r\n");
+        const QStringList lines =
+            QString::fromUtf8(readFile(path.isEmpty() ? app.log.strLogFileName() : path)).split("\r\n");
         const qsizetype start = lines.indexOf(QRegularExpression("Starting process at:.*"));
         return lines.mid(start + 2, lines.size() - start - 3)
             .replaceInStrings(QRegularExpression("(?s)^( *\\(error\\) \\S+) \\(.*\\)( in procedure | looking up )"),
