@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -116,7 +117,7 @@ void reopen(QSqlDatabase& db)
 
 } // namespace
 
-void Recordset::open(const QString& sql, const QString& connectionString)
+void Recordset::open(const QString& sql, const QString& connectionString, const std::function<void()>& whileFetching)
 {
     if (m_open)
         close();
@@ -124,11 +125,11 @@ void Recordset::open(const QString& sql, const QString& connectionString)
         throw Failure(ErrorNumber::DatabaseError,
                       QStringLiteral("Only a single SELECT statement may be run on the product database"));
     QSqlDatabase db = connectionFor(connectionString);
-    QSqlError error = fetchAll(db, sql);
+    QSqlError error = fetchAll(db, sql, whileFetching);
     if (error.isValid() && connectionLost(db, error)) {
         // Opened again and tried once more; a second failure is the query's.
         reopen(db);
-        error = fetchAll(db, sql);
+        error = fetchAll(db, sql, whileFetching);
         if (error.isValid() && connectionLost(db, error))
             db.close(); // the next query starts with a fresh open
     }
@@ -138,7 +139,7 @@ void Recordset::open(const QString& sql, const QString& connectionString)
     m_open = true;
 }
 
-QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
+QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql, const std::function<void()>& whileFetching)
 {
     m_names.clear();
     m_cells.clear();
@@ -154,10 +155,16 @@ QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
     for (int i = 0; i < columns; ++i)
         m_names.append(record.fieldName(i));
     m_cells.reserve(size_t(columns));
+    QElapsedTimer sinceCalled;
+    sinceCalled.start();
     while (query.next()) {
         for (int c = 0; c < columns; ++c)
             m_cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
         ++m_rows;
+        if (whileFetching && (m_rows & 63) == 0 && sinceCalled.elapsed() >= 50) {
+            whileFetching();
+            sinceCalled.restart();
+        }
     }
     // The end of the rows and a fetch that failed look alike to next(): a
     // result cut short is a failure, never a shorter answer.

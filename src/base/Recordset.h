@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <vector>
 
 class QSqlDatabase;
@@ -27,7 +28,9 @@ public:
     Recordset() = default;
 
     // Runs `sql` on a connection for `connectionString` (reused per string).
-    void open(const QString& sql, const QString& connectionString);
+    // `whileFetching`, when given, is called about every 50 ms while the rows
+    // come in, so a long read can keep a progress window alive.
+    void open(const QString& sql, const QString& connectionString, const std::function<void()>& whileFetching = {});
     bool isOpen() const noexcept { return m_open; }
     // 1 when open, 0 when closed.
     int state() const noexcept { return m_open ? 1 : 0; }
@@ -54,7 +57,7 @@ public:
 
 private:
     // Runs the query and keeps every row; the error when it fails or its rows are cut short.
-    QSqlError fetchAll(QSqlDatabase& db, const QString& sql);
+    QSqlError fetchAll(QSqlDatabase& db, const QString& sql, const std::function<void()>& whileFetching);
     void requireOpen() const;
     void requireRow() const;
     int column(const QString& name) const;

@@ -303,7 +303,10 @@ void SubscriberSelection::addFound(const QString& objectId, const SubscriberFoun
 
 bool SubscriberSelection::openSelection(Recordset& rs, const QString& sql, StepRunner& steps)
 {
-    if (!m_app.perRowQueries && StepRunner().run([&] { rs.open(withRowLookups(sql), m_app.strConnectionString); }))
+    // One read for the whole load: the progress window is kept drawn while its rows come in.
+    const auto keepDrawn = [this] { StepRunner().run([&] { m_progress.repaint(); }); };
+    if (!m_app.perRowQueries &&
+        StepRunner().run([&] { rs.open(withRowLookups(sql), m_app.strConnectionString, keepDrawn); }))
         return true;
     steps.run([&] { rs.open(sql, m_app.strConnectionString); });
     return false;
