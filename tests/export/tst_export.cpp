@@ -457,8 +457,10 @@ private Q_SLOTS:
             launch.fileSizeLimit = tag.endsWith("walk") ? 64 * 1024 : 4 * 1024;
         }
         if (tag == "latin-1") {
-            if (!::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr)))
+            const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
+            if (!latin1)
                 QSKIP("No Latin-1 locale here: scripts/install-deps.sh makes en_US.ISO-8859-1 with localedef");
+            ::freelocale(latin1);
             env.database().addMember("L-'TEAM", 1, "S-NOEXT", "zwei", "Zhang Wěi (张伟)");
             launch.environment << "LC_ALL=en_US.ISO-8859-1";
         }
