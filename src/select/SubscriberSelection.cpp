@@ -167,6 +167,47 @@ int SubscriberSelection::fillGrid(const SelectionRequest& request)
     return m_grid.Rows() > 1 ? m_grid.Rows() - 1 : 0;
 }
 
+namespace {
+
+// The lookup's columns, named so that no selection query has them.
+const std::array<std::pair<const char*, const char*>, 7> kLookupFields{{
+    {"Alias", "TarnwickAlias"},
+    {"FirstName", "TarnwickFirstName"},
+    {"LastName", "TarnwickLastName"},
+    {"DTMFAccessID", "TarnwickExtension"},
+    {"DisplayName", "TarnwickDisplayName"},
+    {"CallHandlerObjectID", "TarnwickHandlerId"},
+    {"COSObjectID", "TarnwickCosId"},
+}};
+
+QString subscriberField(const char* field)
+{
+    return QStringLiteral("(SELECT MAX(u.") + QLatin1String(field) +
+           QStringLiteral(") FROM vw_Subscriber u WHERE u.SubscriberObjectId = q.ObjectID)");
+}
+
+
+// The subscriber's texts in one order, whichever query brought them: its own
+// columns, or the lookup's names beside a selection query's row.
+void readSubscriberTexts(SubscriberFound& found, const Recordset& rs, bool lookupNames)
+{
+    const auto column = [&](const char* field) {
+        for (const auto& [source, name] : kLookupFields) {
+            if (qstrcmp(source, field) == 0)
+                return QString::fromLatin1(lookupNames ? name : source);
+        }
+        return QString::fromLatin1(field);
+    };
+    found.alias = GetFieldString(rs, column("Alias"));
+    found.firstName = GetFieldString(rs, column("FirstName"));
+    found.lastName = GetFieldString(rs, column("LastName"));
+    found.displayName = GetFieldString(rs, column("DisplayName"));
+    found.extension = GetFieldString(rs, column("DTMFAccessID"));
+    found.handlerId = GetFieldString(rs, column("CallHandlerObjectID"));
+}
+
+} // namespace
+
 void SubscriberSelection::AddUserToGrid(const QString& objectId)
 {
     // Every failure here passes without a word; the two lookups that find
@@ -194,36 +235,11 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
         });
         found.singleCos = !steps.test([&] { return cos.recordCount() != 1; });
         found.cosName = GetFieldString(cos, QStringLiteral("DisplayName"));
-        found.alias = GetFieldString(subscriber, QStringLiteral("Alias"));
-        found.firstName = GetFieldString(subscriber, QStringLiteral("FirstName"));
-        found.lastName = GetFieldString(subscriber, QStringLiteral("LastName"));
-        found.displayName = GetFieldString(subscriber, QStringLiteral("DisplayName"));
-        found.extension = GetFieldString(subscriber, QStringLiteral("DTMFAccessID"));
-        found.handlerId = GetFieldString(subscriber, QStringLiteral("CallHandlerObjectID"));
+        readSubscriberTexts(found, subscriber, false);
     }
     addFound(objectId, found);
 }
 
-namespace {
-
-// The lookup's columns, named so that no selection query has them.
-const std::array<std::pair<const char*, const char*>, 7> kLookupFields{{
-    {"Alias", "TarnwickAlias"},
-    {"FirstName", "TarnwickFirstName"},
-    {"LastName", "TarnwickLastName"},
-    {"DTMFAccessID", "TarnwickExtension"},
-    {"DisplayName", "TarnwickDisplayName"},
-    {"CallHandlerObjectID", "TarnwickHandlerId"},
-    {"COSObjectID", "TarnwickCosId"},
-}};
-
-QString subscriberField(const char* field)
-{
-    return QStringLiteral("(SELECT MAX(u.") + QLatin1String(field) +
-           QStringLiteral(") FROM vw_Subscriber u WHERE u.SubscriberObjectId = q.ObjectID)");
-}
-
-} // namespace
 
 QString withRowLookups(const QString& selectionSql, const QString& orderBy)
 {
@@ -253,12 +269,7 @@ SubscriberFound foundInRow(const Recordset& rs)
         found.singleCos = steps.value([&] { return rs.value(QStringLiteral("TarnwickCosMatches")).toLongLong() == 1; })
                               .value_or(false);
         found.cosName = GetFieldString(rs, QStringLiteral("TarnwickCosName"));
-        found.alias = GetFieldString(rs, QStringLiteral("TarnwickAlias"));
-        found.firstName = GetFieldString(rs, QStringLiteral("TarnwickFirstName"));
-        found.lastName = GetFieldString(rs, QStringLiteral("TarnwickLastName"));
-        found.displayName = GetFieldString(rs, QStringLiteral("TarnwickDisplayName"));
-        found.extension = GetFieldString(rs, QStringLiteral("TarnwickExtension"));
-        found.handlerId = GetFieldString(rs, QStringLiteral("TarnwickHandlerId"));
+        readSubscriberTexts(found, rs, true);
     }
     return found;
 }
