@@ -50,7 +50,7 @@ Failure failureFor(int systemError)
     switch (systemError) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return numbered(61);
+        return numbered(ErrorNumber::DiskFull);
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
     case ERROR_SHARING_VIOLATION:
@@ -61,12 +61,12 @@ Failure failureFor(int systemError)
     case ERROR_BAD_NETPATH:
         return numbered(ErrorNumber::PathNotFound);
     case ERROR_FILE_NOT_FOUND:
-        return numbered(53);
+        return numbered(ErrorNumber::FileNotFound);
     case ERROR_CRC:
     case ERROR_GEN_FAILURE:
-        return numbered(57);
+        return numbered(ErrorNumber::DeviceIOError);
     case ERROR_TOO_MANY_OPEN_FILES:
-        return numbered(67);
+        return numbered(ErrorNumber::TooManyFiles);
     default:
         return numbered(ErrorNumber::PathFileAccess);
     }
@@ -107,7 +107,7 @@ Failure failureFor(int systemError)
     case ENOSPC:
     case EDQUOT:
     case EFBIG: // a file-size limit reads as a full disk, as it does to the writer
-        return numbered(61);
+        return numbered(ErrorNumber::DiskFull);
     case EACCES:
     case EPERM:
     case EROFS:
@@ -117,10 +117,10 @@ Failure failureFor(int systemError)
     case ENOTDIR:
         return numbered(ErrorNumber::PathNotFound);
     case EIO:
-        return numbered(57);
+        return numbered(ErrorNumber::DeviceIOError);
     case EMFILE:
     case ENFILE:
-        return numbered(67);
+        return numbered(ErrorNumber::TooManyFiles);
     default:
         return numbered(ErrorNumber::PathFileAccess);
     }
