@@ -141,8 +141,15 @@ inline void startExportBinary(QProcess& process, const QString& folder, const QS
     if (registry.open(QIODevice::WriteOnly))
         registry.write(registryText.toUtf8());
     registry.close();
-    process.setEnvironment(QProcess::systemEnvironment()
-                           << "TARNWICK_REGISTRY=" + registry.fileName() << launch.environment);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TARNWICK_REGISTRY", registry.fileName());
+    for (const QString& setting : launch.environment)
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    if (launch.asNobody) { // the build folder may be closed to nobody: the driver map goes beside the copy
+        QFile::copy(environment.value("ODBCSYSINI") + "/odbcinst.ini", dir.filePath("odbcinst.ini"));
+        environment.insert("ODBCSYSINI", folder);
+    }
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     const rlim_t limit = launch.fileSizeLimit;
     if (limit > 0)
