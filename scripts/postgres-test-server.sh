@@ -154,6 +154,10 @@ ALTER ROLE tarnwick_owner LOGIN CREATEDB NOSUPERUSER PASSWORD '$OWNER_PASSWORD';
 ALTER ROLE tarnwick_reader LOGIN NOCREATEDB NOCREATEROLE NOSUPERUSER PASSWORD '$READER_PASSWORD';
 -- Lets the owner drop a test database that a reader connection still holds.
 GRANT pg_signal_backend TO tarnwick_owner;
+-- Compiling a plan to machine code cost each chunk of an export more than
+-- running it (about 0.3 s of 0.6 s): the product's own servers do no such thing.
+ALTER ROLE tarnwick_reader SET jit = off;
+ALTER ROLE tarnwick_owner SET jit = off;
 EOF
 }
 

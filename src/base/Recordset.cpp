@@ -1,10 +1,10 @@
 #include "base/Recordset.h"
 
+#include "base/BackgroundRead.h"
 #include "base/Failure.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -21,11 +21,21 @@ namespace {
 
 std::atomic<qint64> g_queryCount{0};
 
+// Each thread's connections are its own, so the name carries the thread's number.
 QString connectionName(const QString& connectionString)
 {
+    static std::atomic<int> threads{0};
+    thread_local const int thread = ++threads;
     return QStringLiteral("tarnwick-")
-           + QString::fromLatin1(
-               QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex());
+           + QString::fromLatin1(QCryptographicHash::hash(connectionString.toUtf8(), QCryptographicHash::Sha1).toHex())
+           + QLatin1Char('-') + QString::number(thread);
+}
+
+// The names of the connections this thread has made, by connection string.
+QHash<QString, QString>& threadConnectionNames()
+{
+    thread_local QHash<QString, QString> names;
+    return names;
 }
 
 QString describe(const QSqlError& error)
@@ -44,9 +54,8 @@ QString describe(const QSqlError& error)
 QSqlDatabase connectionFor(const QString& connectionString)
 {
     // Hashing the string on every query showed on point queries, so each
-    // thread remembers the names it has made (Qt SQL connections belong to the
-    // thread that made them anyway).
-    thread_local QHash<QString, QString> names;
+    // thread remembers the names it has made.
+    QHash<QString, QString>& names = threadConnectionNames();
     auto known = names.constFind(connectionString);
     if (known == names.constEnd())
         known = names.insert(connectionString, connectionName(connectionString));
@@ -124,12 +133,21 @@ void Recordset::open(const QString& sql, const QString& connectionString, const 
     if (!isSingleSelect(sql))
         throw Failure(ErrorNumber::DatabaseError,
                       QStringLiteral("Only a single SELECT statement may be run on the product database"));
+    if (whileFetching) {
+        // The calling thread waits for a reader that holds no state of its own.
+        *this = BackgroundRead<Recordset>([sql, connectionString] {
+                    Recordset rs;
+                    rs.open(sql, connectionString);
+                    return rs;
+                }).take(whileFetching);
+        return;
+    }
     QSqlDatabase db = connectionFor(connectionString);
-    QSqlError error = fetchAll(db, sql, whileFetching);
+    QSqlError error = fetchAll(db, sql);
     if (error.isValid() && connectionLost(db, error)) {
         // Opened again and tried once more; a second failure is the query's.
         reopen(db);
-        error = fetchAll(db, sql, whileFetching);
+        error = fetchAll(db, sql);
         if (error.isValid() && connectionLost(db, error))
             db.close(); // the next query starts with a fresh open
     }
@@ -139,7 +157,7 @@ void Recordset::open(const QString& sql, const QString& connectionString, const 
     m_open = true;
 }
 
-QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql, const std::function<void()>& whileFetching)
+QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
 {
     m_names.clear();
     m_cells.clear();
@@ -154,17 +172,10 @@ QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql, const std::f
     m_names.reserve(columns);
     for (int i = 0; i < columns; ++i)
         m_names.append(record.fieldName(i));
-    m_cells.reserve(size_t(columns));
-    QElapsedTimer sinceCalled;
-    sinceCalled.start();
     while (query.next()) {
         for (int c = 0; c < columns; ++c)
             m_cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
         ++m_rows;
-        if (whileFetching && (m_rows & 63) == 0 && sinceCalled.elapsed() >= 50) {
-            whileFetching();
-            sinceCalled.restart();
-        }
     }
     // The end of the rows and a fetch that failed look alike to next(): a
     // result cut short is a failure, never a shorter answer.
@@ -209,11 +220,9 @@ Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
     part.m_open = true;
     part.m_names = m_names;
     const auto width = size_t(m_names.size());
-    part.m_cells.reserve(rows.size() * width);
-    for (const qsizetype row : rows) {
-        const auto first = m_cells.begin() + std::ptrdiff_t(size_t(row) * width);
-        part.m_cells.insert(part.m_cells.end(), first, first + std::ptrdiff_t(width));
-    }
+    part.m_cells.reserve(qsizetype(rows.size() * width));
+    for (const qsizetype row : rows)
+        part.m_cells.append(m_cells.sliced(row * qsizetype(width), qsizetype(width)));
     part.m_rows = qsizetype(rows.size());
     return part;
 }
@@ -275,7 +284,7 @@ QVariant Recordset::value(int col) const
     if (col < 0 || col >= m_names.size())
         throw Failure(ErrorNumber::ItemNotFound,
                       QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
-    return m_cells[static_cast<size_t>(m_current * m_names.size() + col)];
+    return m_cells[m_current * m_names.size() + col];
 }
 
 QVariant Recordset::value(const QString& name) const
@@ -306,6 +315,16 @@ QString valueToText(const QVariant& value)
     if (value.metaType().id() == QMetaType::QByteArray)
         return QString::fromLocal8Bit(value.toByteArray());
     return value.toString();
+}
+
+void closeThreadConnections()
+{
+    QHash<QString, QString>& names = threadConnectionNames();
+    for (const QString& name : std::as_const(names)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    names.clear();
 }
 
 void closeDatabaseConnections()

@@ -27,9 +27,10 @@ class Recordset
 public:
     Recordset() = default;
 
-    // Runs `sql` on a connection for `connectionString` (reused per string).
-    // `whileFetching`, when given, is called about every 50 ms while the rows
-    // come in, so a long read can keep a progress window alive.
+    // Runs `sql` on this thread's connection for `connectionString` (reused
+    // per string). `whileFetching`, when given, is called about every 50 ms
+    // until the rows are in, so a long read can keep a window drawn: the
+    // query then runs on a thread of its own.
     void open(const QString& sql, const QString& connectionString, const std::function<void()>& whileFetching = {});
     bool isOpen() const noexcept { return m_open; }
     // 1 when open, 0 when closed.
@@ -57,7 +58,7 @@ public:
 
 private:
     // Runs the query and keeps every row; the error when it fails or its rows are cut short.
-    QSqlError fetchAll(QSqlDatabase& db, const QString& sql, const std::function<void()>& whileFetching);
+    QSqlError fetchAll(QSqlDatabase& db, const QString& sql);
     void requireOpen() const;
     void requireRow() const;
     int column(const QString& name) const;
@@ -65,7 +66,7 @@ private:
 
     bool m_open = false;
     QStringList m_names;
-    std::vector<QVariant> m_cells;  // row-major
+    QList<QVariant> m_cells;  // row-major; grows by moving, not copying, its values
     qsizetype m_rows = 0;
     qsizetype m_current = 0;
 };
@@ -76,6 +77,8 @@ QString valueToText(const QVariant& value);
 
 // Closes every cached connection (the process keeps them for reuse).
 void closeDatabaseConnections();
+// Closes the connections this thread made; a thread that reads calls it before it ends.
+void closeThreadConnections();
 // Number of queries sent since the process started; the benchmarks report it.
 qint64 databaseQueryCount();
 

@@ -5,6 +5,7 @@
 #include "base/Recordset.h"
 #include "program/SharedServices.h"
 
+#include <QSqlDatabase>
 #include <QTest>
 
 #include <functional>
@@ -76,18 +77,25 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(QString, field);
         QFETCH(QStringList, expected);
-        tarnwick::Recordset rs;
-        rs.open(sql, connectionString());
-        QCOMPARE(rs.state(), 1);
-        QCOMPARE(rs.recordCount(), expected.size()); // known before the first row is visited
-        QStringList seen;
-        for (rs.moveFirst(); !rs.atEnd(); rs.moveNext()) {
-            seen << (rs.isNull(field) ? kNull : rs.text(field));
-            QCOMPARE(tarnwick::GetFieldString(rs, field), rs.isNull(field) ? QString() : seen.last());
+        // Read here, and on a thread of its own while this one waits: the same rows either way,
+        // and the reading thread leaves no connection behind.
+        for (const bool inBackground : {false, true}) {
+            const QStringList connections = QSqlDatabase::connectionNames();
+            tarnwick::Recordset rs;
+            rs.open(sql, connectionString(), inBackground ? std::function<void()>([] {}) : std::function<void()>());
+            QCOMPARE(rs.state(), 1);
+            QCOMPARE(rs.recordCount(), expected.size()); // known before the first row is visited
+            QStringList seen;
+            for (rs.moveFirst(); !rs.atEnd(); rs.moveNext()) {
+                seen << (rs.isNull(field) ? kNull : rs.text(field));
+                QCOMPARE(tarnwick::GetFieldString(rs, field), rs.isNull(field) ? QString() : seen.last());
+            }
+            QCOMPARE(seen, expected);
+            rs.close();
+            QCOMPARE(rs.state(), 0);
+            if (inBackground)
+                QCOMPARE(QSqlDatabase::connectionNames(), connections);
         }
-        QCOMPARE(seen, expected);
-        rs.close();
-        QCOMPARE(rs.state(), 0);
     }
 
     void failures_data()
@@ -120,6 +128,9 @@ private Q_SLOTS:
             {"SELECT 'a;b' AS x; CREATE TABLE Scratch (x INTEGER)", ""}};
         for (const auto& [sql, culprit] : refused)
             QTest::newRow(qPrintable(sql)) << Failing{reopen(sql), DatabaseError, culprit, false};
+        QTest::newRow("a refused query read on a thread of its own")
+            << Failing{[db](auto& rs) { rs.open("SELECT * FROM vw_NoSuchView", db, [] {}); }, DatabaseError,
+                       "vw_NoSuchView", false};
         for (const auto& [tag, conn] : unreachable())
             QTest::newRow(qPrintable(tag))
                 << Failing{[conn = conn](auto& rs) { rs.open(kAll, conn); }, DatabaseError, {}, false};
