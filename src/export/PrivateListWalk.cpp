@@ -1,8 +1,10 @@
 #include "export/PrivateListWalk.h"
 
+#include "base/BackgroundRead.h"
 #include "base/Recordset.h"
 #include "base/SqlText.h"
 #include "base/StepRunner.h"
+#include "base/UserInterface.h"
 #include "platform/TextFileWriter.h"
 #include "program/AppContext.h"
 
@@ -134,13 +136,18 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
             }
         }
         m_chunk.reset();
-        m_chunk = readChunk(owners);
+        // Reading a chunk takes a while (seconds over a slow network): the
+        // windows are kept alive meanwhile, and Exit is heard.
+        m_chunk = BackgroundRead<std::unique_ptr<Chunk>>([owners, connection = m_app.strConnectionString] {
+                      return readChunk(owners, connection);
+                  }).take([this] { m_app.ui.yield(); });
         m_chunk->owners = std::move(seen);
     }
     return m_chunk->read ? m_chunk.get() : nullptr;
 }
 
-std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners) const
+std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners,
+                                                                   const QString& connectionString)
 {
     auto chunk = std::make_unique<Chunk>();
     const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
@@ -153,7 +160,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
             Recordset pairs;
             pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
                            QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
-                       m_app.strConnectionString);
+                       connectionString);
             for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
                 QStringList& of = ownersOf[pairs.text(1)];
                 const QString& owner = some.at(pairs.value(0).toLongLong());
@@ -163,7 +170,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
         }
         // The lists themselves from one table read, without a join, so that
         // each owner's come in the order its own query would give them.
-        chunk->lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, m_app.strConnectionString);
+        chunk->lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, connectionString);
         QSet<QString> listIds;
         qsizetype row = 0;
         for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row) {
@@ -191,7 +198,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
                 QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
                                "l.PersonalDListOBjectID") +
                 ofOwners,
-            m_app.strConnectionString);
+            connectionString);
         row = 0;
         for (chunk->members.moveFirst(); !chunk->members.atEnd(); chunk->members.moveNext(), ++row)
             chunk->memberRows[chunk->members.text(kListKey)].push_back(row);

@@ -53,7 +53,8 @@ inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 // order its own query gives), and the lists' members with each member's
 // extension; then it walks what it read, writing the same rows and log lines
 // as the walk that asks one row at a time. A chunk whose set query fails is
-// walked one row at a time, so its failures read the same. The context's
+// walked one row at a time, so its failures read the same. A chunk is read on
+// a thread of its own while this one keeps the windows alive. The context's
 // perRowQueries keeps the one-row-at-a-time walk throughout.
 class PrivateListWalk
 {
@@ -90,7 +91,8 @@ private:
                             const std::function<void(const Failure&)>& onDatabaseError);
     // The chunk holding this owner, read when its turn comes; nullptr walks it one row at a time.
     const Chunk* chunkFor(const QString& ownerObjectId);
-    std::unique_ptr<Chunk> readChunk(const QStringList& owners) const;
+    // Reads on a thread of its own, so that it holds nothing of the walk's.
+    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
