@@ -69,7 +69,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://${TARNWICK_HOME_SITE}/Applications/Orv
 # run time, which no tool can find.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 5), \
 libqt6core6 (>= 6.4.0), libqt6gui6 (>= 6.1.2), libqt6network6 (>= 6.1.2), libqt6sql6 (>= 6.1.2), \
-libqt6svg6 (>= 6.2.0), libqt6widgets6 (>= 6.3.0), libqt6sql6-odbc")
+libqt6svg6 (>= 6.2.0), libqt6widgets6 (>= 6.3.0), libqt6sql6-odbc, libodbc2 (>= 2.3.1)")
 # The drivers a user maps "SQL Server" to; the demo's is only suggested.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc, odbc-postgresql")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libsqliteodbc")

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config python3
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-odbc libqt6sql6-sqlite
-  unixodbc libsqliteodbc odbc-postgresql
+  unixodbc unixodbc-dev libsqliteodbc odbc-postgresql
   postgresql
   locales
   g++-mingw-w64-x86-64 wine wine64

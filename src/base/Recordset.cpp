@@ -1,6 +1,7 @@
 #include "base/Recordset.h"
 
 #include "base/BackgroundRead.h"
+#include "base/BlockRead.h"
 #include "base/Failure.h"
 
 #include <QCryptographicHash>
@@ -162,9 +163,17 @@ QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
     m_names.clear();
     m_cells.clear();
     m_rows = 0;
+    ++g_queryCount;
+    if (std::optional<BlockReadResult> read = readInBlocks(db, sql)) {
+        m_names = std::move(read->names);
+        m_cells = std::move(read->cells);
+        m_rows = read->rows;
+        return {};
+    }
+    // Qt's own read: for what the block read does not hold, and for the
+    // wording of every failure.
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    ++g_queryCount;
     if (!query.exec(sql))
         return query.lastError();
     const QSqlRecord record = query.record();
@@ -257,7 +266,7 @@ int Recordset::findColumn(const QString& name) const
     // query about a tenth of its time. The first column of a name wins, as it
     // does in ADO's Fields collection.
     for (qsizetype i = 0; i < m_names.size(); ++i) {
-        if (m_names[i].compare(name, Qt::CaseInsensitive) == 0)
+        if (m_names[i].size() == name.size() && m_names[i].compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     }
     return -1;
