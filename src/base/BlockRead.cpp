@@ -17,8 +17,10 @@ namespace tarnwick {
 namespace {
 
 constexpr SQLULEN kRowsPerFetch = 256;
-// Characters; a longer text column (or one of unknown length) is read through Qt.
-constexpr SQLULEN kLongestText = 4000;
+// Characters; a longer text column (or one of unknown length) is read through
+// Qt. PostgreSQL's driver gives a text of no declared length (an expression's)
+// as 8190 characters long, so that is held here.
+constexpr SQLULEN kLongestText = 8190;
 
 // The value types Qt's driver gives for the column types read here.
 enum class Kind { Text, Int, UInt, LongLong, ULongLong, Double };
@@ -78,9 +80,11 @@ std::optional<Kind> kindOf(SQLSMALLINT type, bool isUnsignedType)
     switch (type) {
     case SQL_CHAR:
     case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
     case SQL_WCHAR:
     case SQL_WVARCHAR:
-        return Kind::Text;
+    case SQL_WLONGVARCHAR:
+        return Kind::Text; // of a bounded length only; see kLongestText
     case SQL_TINYINT:
         return Kind::UInt; // as Qt's driver reads it, whatever its sign
     case SQL_BIT:
