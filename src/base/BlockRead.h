@@ -26,8 +26,8 @@ struct BlockReadResult
 //
 // Returns nothing, having kept nothing, whenever it cannot vouch for the
 // result: a column of another type, a value longer than its column says, a
-// driver that is not ODBC, or any error. The caller then reads through Qt,
-// which also words any error as it always has.
+// driver that is not ODBC, or any error. The caller then runs the query again
+// through Qt, which also words any error as it always has.
 std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql);
 
 } // namespace tarnwick
