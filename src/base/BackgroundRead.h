@@ -9,8 +9,8 @@
 namespace tarnwick {
 
 // A read of the product database on a thread of its own, started when made
-// and taken when needed: a long read then keeps a window drawn, and the next
-// piece of work is read while this one is written. The thread opens its own
+// and taken when needed, so that the waiting thread can keep its windows
+// drawn and hear Exit while a long read runs. The thread opens its own
 // connections (a connection belongs to the thread that made it) and closes
 // them when the read ends. What the read throws is thrown by take().
 template <typename T> class BackgroundRead
