@@ -180,12 +180,9 @@ const std::array<std::pair<const char*, const char*>, 7> kLookupFields{{
     {"COSObjectID", "TarnwickCosId"},
 }};
 
-QString subscriberField(const char* field)
-{
-    return QStringLiteral("(SELECT MAX(u.") + QLatin1String(field) +
-           QStringLiteral(") FROM vw_Subscriber u WHERE u.SubscriberObjectId = q.ObjectID)");
-}
-
+// How many subscriber rows the database matches to the selection row's id.
+const QString kMatchCount =
+    QStringLiteral("(SELECT COUNT(*) FROM vw_Subscriber x WHERE x.SubscriberObjectId = q.ObjectID)");
 
 // The subscriber's texts in one order, whichever query brought them: its own
 // columns, or the lookup's names beside a selection query's row.
@@ -243,15 +240,18 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
 
 QString withRowLookups(const QString& selectionSql, const QString& orderBy)
 {
-    // With exactly one subscriber row, MAX of a column is that row's value.
-    QString sql = QStringLiteral("SELECT q.*, (SELECT COUNT(*) FROM vw_Subscriber u WHERE u.SubscriberObjectId = "
-                                 "q.ObjectID) AS TarnwickMatches");
+    // The subscriber's row is joined only when it is the one row matched, so
+    // each selection row stays one row; its class of service is looked up
+    // from that row.
+    QString sql = QStringLiteral("SELECT q.*, ") + kMatchCount + QStringLiteral(" AS TarnwickMatches");
     for (const auto& [field, name] : kLookupFields)
-        sql += QStringLiteral(", ") + subscriberField(field) + QStringLiteral(" AS ") + QLatin1String(name);
-    const QString cosId = subscriberField("COSObjectID");
-    sql += QStringLiteral(", (SELECT COUNT(*) FROM vw_COS c WHERE c.COSObjectID = ") + cosId +
-           QStringLiteral(") AS TarnwickCosMatches, (SELECT MAX(c.TextName) FROM vw_COS c WHERE c.COSObjectID = ") +
-           cosId + QStringLiteral(") AS TarnwickCosName FROM (") + selectionSql + QStringLiteral(") q");
+        sql += QStringLiteral(", u.") + QLatin1String(field) + QStringLiteral(" AS ") + QLatin1String(name);
+    sql += QStringLiteral(", (SELECT COUNT(*) FROM vw_COS c WHERE c.COSObjectID = u.COSObjectID) AS TarnwickCosMatches"
+                          ", (SELECT MAX(c.TextName) FROM vw_COS c WHERE c.COSObjectID = u.COSObjectID) AS "
+                          "TarnwickCosName FROM (") +
+           selectionSql +
+           QStringLiteral(") q LEFT JOIN vw_Subscriber u ON u.SubscriberObjectId = q.ObjectID AND ") + kMatchCount +
+           QStringLiteral(" = 1");
     if (!orderBy.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + orderBy;
     return sql;

@@ -82,8 +82,9 @@ struct SubscriberFound
 
 // A selection query (with an ObjectID column) and, beside each of its rows, what
 // AddUserToGrid would look up for the row's ObjectID: one query for the lot,
-// the database matching the ids. Scalar sub-queries keep the rows in the
-// query's own order.
+// the database matching the ids. The selection is the left side of a left
+// join, whose rows come in the selection's own order, each once: the
+// subscriber's row is joined only when it is the one matched.
 QString withRowLookups(const QString& selectionSql, const QString& orderBy = QString());
 // Reads those columns of the current row.
 SubscriberFound foundInRow(const Recordset& rs);
