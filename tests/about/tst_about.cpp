@@ -26,10 +26,7 @@ private Q_SLOTS:
         frmAbout dialog(program, env.app->services);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.windowTitle(), "Tarnwick");
-        QCOMPARE(child(dialog, "lblVersionTitle")->text(), "Version:");
         QCOMPARE(child(dialog, "lblVersion")->text(), " 2.3 Build 45");
-        QCOMPARE(child<QPushButton>(dialog, "cmdOK")->text(), "OK");
         // The logos come from resources compiled into a static library; a lost
         // registration would leave them blank.
         for (const char* logo : {"picBrenlowLogo", "picOrvaneLogo"}) {
@@ -39,13 +36,10 @@ private Q_SLOTS:
             QVERIFY2(!image.isNull() && image != blank, logo);
         }
         QLabel* link = child(dialog, "lblChangeLanguage");
-        QCOMPARE(link->text(), "Change Language");
         QTest::mouseClick(link, Qt::LeftButton);
         auto* menu = child<QMenu>(dialog, "mnuSelectLanguage");
         QTRY_VERIFY(menu && menu->isVisible());
-        QCOMPARE(menu->title(), "Select Language");
         QCOMPARE(menu->actions().size(), 1);
-        QCOMPARE(menu->actions().first()->text(), "LanguageList");
         // Choosing the placeholder changes nothing.
         menu->actions().first()->trigger();
         menu->hide();
@@ -96,15 +90,6 @@ private Q_SLOTS:
         QCOMPARE(child(*fresh, "lblVersion")->text(), " 1.0 Build 1");
         QCOMPARE(main.findChildren<frmAbout*>().size(), 1);
         QVERIFY(env.ui.shown.isEmpty());
-    }
-
-    void helpPageLiesBesideThePrograms()
-    {
-        // The tests run from the folder the build puts the programs in.
-        QFile installed(ProgramInfo::current().pathBeside("Tarnwick.htm"));
-        QFile source(TARNWICK_SOURCE_DIR "/resources/Tarnwick.htm");
-        QVERIFY(installed.open(QIODevice::ReadOnly) && source.open(QIODevice::ReadOnly));
-        QCOMPARE(installed.readAll(), source.readAll());
     }
 };
 

@@ -105,9 +105,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("display");      // the offscreen one; else none at all
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("output"); // a part of stdout and stderr
-        QTest::newRow("help") << "--help" << true << 0 << "-v, --version";
         QTest::newRow("help, no display") << "-h" << false << 0 << "tarnwick-export does the same";
-        QTest::newRow("version") << "--version" << true << 0 << "tarnwick 1.0.1\n";
         QTest::newRow("version, no display") << "-v" << false << 0 << "tarnwick 1.0.1\n";
         QTest::newRow("the toolkit's own option") << "-platform|offscreen|--version" << true << 0 << "1.0.1";
         QTest::newRow("unknown option") << "--all" << true << 2 << "Unknown option 'all'";
