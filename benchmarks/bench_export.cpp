@@ -1,7 +1,7 @@
 // The export on a product database the size of a large site, read one row per
 // query (the walks as written) and in sets, measured in one run:
 //   bench_export [--database FILE | --subscribers N] [--keep FOLDER]
-//                [--postgres [--delay-ms MS]] [--paths per-row,sets]
+//                [--postgres [--delay-ms MS]] [--paths per-row,sets] [--rounds N]
 // Builds the large database (10,000 owners, about 450,000 memberships) in a
 // temporary folder unless one is given. Each path runs in a process of its
 // own (so its peak memory is its own): "All Subscribers" fills the grid, then
@@ -12,6 +12,9 @@
 // every round trip. Prints queries, wall time, CPU time and peak memory per
 // path, the ratios, whether both files are the same bytes, and on SQLite the
 // sqlite3 tool's time for one joining statement over the same database.
+// Rounds (3 on SQLite, 1 on PostgreSQL unless given) run the paths and the
+// floor in turn; each ratio is taken within a round and the median printed,
+// so that a machine whose speed drifts does not move it.
 #include "BenchSupport.h"
 #include "DelayProxy.h"
 
@@ -30,11 +33,14 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <exception>
+#include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 #include <sys/resource.h>
 
 namespace {
@@ -195,12 +201,6 @@ Floor sqliteFloor(const QString& database, const QString& folder)
     return {ms, cpuMs, rows};
 }
 
-QString ratio(qint64 reference, qint64 value)
-{
-    return value > 0 ? QString::number(double(reference) / double(value), 'f', 1) + QLatin1Char('x')
-                     : QStringLiteral("-");
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -217,11 +217,14 @@ int main(int argc, char** argv)
         const bool postgres = args.contains(QStringLiteral("--postgres"));
         double delayMs = 0;
         QStringList paths{QStringLiteral("per-row"), QStringLiteral("sets")};
+        int rounds = postgres ? 1 : 3;
         for (qsizetype i = 0; i + 1 < args.size(); ++i) {
             if (args[i] == QLatin1String("--delay-ms"))
                 delayMs = args[i + 1].toDouble();
             else if (args[i] == QLatin1String("--paths"))
                 paths = args[i + 1].split(QLatin1Char(','));
+            else if (args[i] == QLatin1String("--rounds"))
+                rounds = qMax(1, args[i + 1].toInt());
         }
 
         const LargeDatabase database(args);
@@ -243,41 +246,94 @@ int main(int argc, char** argv)
               << database.path << "\n";
         out().flush();
 
-        std::map<QString, Result> results;
-        for (const QString& path : std::as_const(paths)) {
-            if (const std::optional<Result> r = runPath(path, connection, odbcMap, database.folder))
-                results[path] = *r;
+        std::map<QString, std::vector<Result>> runs;
+        std::vector<Floor> floors;
+        for (int round = 0; round < rounds; ++round) {
+            for (const QString& path : std::as_const(paths)) {
+                if (const std::optional<Result> r = runPath(path, connection, odbcMap, database.folder))
+                    runs[path].push_back(*r);
+            }
+            if (!postgres)
+                floors.push_back(sqliteFloor(database.path, database.folder));
         }
+        const auto roundOf = [&](const QString& path, size_t round) -> const Result* {
+            const auto found = runs.find(path);
+            return found != runs.end() && round < found->second.size() ? &found->second[round] : nullptr;
+        };
+        // The median of a figure over the rounds that have it.
+        const auto median = [&](const std::function<std::optional<double>(size_t)>& figure) {
+            std::vector<double> values;
+            for (size_t round = 0; round < size_t(rounds); ++round) {
+                if (const std::optional<double> v = figure(round))
+                    values.push_back(*v);
+            }
+            std::sort(values.begin(), values.end());
+            return values.empty() ? 0.0 : values[values.size() / 2];
+        };
 
-        out() << "\n| path | owners | CSV rows | errors | fill queries | fill ms | export queries | export ms | "
+        out() << "\n" << rounds << (rounds == 1 ? " round" : " rounds, medians")
+              << "\n| path | owners | CSV rows | errors | fill queries | fill ms | export queries | export ms | "
                  "CPU ms | peak MiB |\n|---|---|---|---|---|---|---|---|---|---|\n";
         for (const QString& path : std::as_const(paths)) {
-            if (!results.count(path))
+            const Result* r = roundOf(path, 0);
+            if (!r)
                 continue;
-            const Result& r = results[path];
-            out() << "| " << path << " | " << r.owners << " | " << r.rows << " | " << r.errors << " | " << r.fillQueries
-                  << " | " << r.fillMs << " | " << r.exportQueries << " | " << r.exportMs << " | " << r.cpuMs << " | "
-                  << r.peakKiB / 1024 << " |\n";
+            const auto of = [&](qint64 Result::*field) {
+                return qint64(median([&](size_t round) -> std::optional<double> {
+                    const Result* x = roundOf(path, round);
+                    return x ? std::optional<double>(double(x->*field)) : std::nullopt;
+                }));
+            };
+            out() << "| " << path << " | " << r->owners << " | " << r->rows << " | " << r->errors << " | "
+                  << r->fillQueries << " | " << of(&Result::fillMs) << " | " << r->exportQueries << " | "
+                  << of(&Result::exportMs) << " | " << of(&Result::cpuMs) << " | " << of(&Result::peakKiB) / 1024
+                  << " |\n";
         }
-        if (results.count(QStringLiteral("per-row")) && results.count(QStringLiteral("sets"))) {
-            const Result& a = results[QStringLiteral("per-row")];
-            const Result& b = results[QStringLiteral("sets")];
-            out() << "\nsets vs per-row: export " << ratio(a.exportMs, b.exportMs)
-                  << " faster (CPU of the whole process " << ratio(a.cpuMs, b.cpuMs) << "), grid fill "
-                  << ratio(a.fillMs, b.fillMs) << " faster, queries " << a.fillQueries + a.exportQueries << " -> "
-                  << b.fillQueries + b.exportQueries << "; the two CSV files are "
-                  << (fileHash(a.csv) == fileHash(b.csv) ? "the same bytes" : "DIFFERENT") << "\n";
+        // A ratio of two figures taken within each round.
+        const auto ratioOf = [&](const std::function<std::optional<std::pair<double, double>>(size_t)>& pair) {
+            return median([&](size_t round) -> std::optional<double> {
+                const auto p = pair(round);
+                return p && p->second > 0 ? std::optional<double>(p->first / p->second) : std::nullopt;
+            });
+        };
+        const auto both = [&](size_t round, qint64 Result::*field) -> std::optional<std::pair<double, double>> {
+            const Result* a = roundOf(QStringLiteral("per-row"), round);
+            const Result* b = roundOf(QStringLiteral("sets"), round);
+            return a && b ? std::optional(std::pair(double(a->*field), double(b->*field))) : std::nullopt;
+        };
+        const auto times = [](double value) { return QString::number(value, 'f', 1) + QLatin1Char('x'); };
+        const Result* a = roundOf(QStringLiteral("per-row"), 0);
+        const Result* b = roundOf(QStringLiteral("sets"), 0);
+        if (a && b) {
+            bool same = true;
+            for (size_t round = 0; round < size_t(rounds); ++round) {
+                const Result* x = roundOf(QStringLiteral("per-row"), round);
+                const Result* y = roundOf(QStringLiteral("sets"), round);
+                same = same && x && y && fileHash(x->csv) == fileHash(y->csv);
+            }
+            out() << "\nsets vs per-row: export "
+                  << times(ratioOf([&](size_t round) { return both(round, &Result::exportMs); }))
+                  << " faster (CPU of the whole process "
+                  << times(ratioOf([&](size_t round) { return both(round, &Result::cpuMs); })) << "), grid fill "
+                  << times(ratioOf([&](size_t round) { return both(round, &Result::fillMs); })) << " faster, queries "
+                  << a->fillQueries + a->exportQueries << " -> " << b->fillQueries + b->exportQueries
+                  << "; the two CSV files are " << (same ? "the same bytes" : "DIFFERENT") << "\n";
         }
-        if (!postgres) {
-            const Floor floor = sqliteFloor(database.path, database.folder);
-            out() << "sqlite3, one joining statement to CSV: " << floor.rows << " rows in " << floor.ms << " ms, CPU "
-                  << floor.cpuMs << " ms";
-            if (results.count(QStringLiteral("sets"))) {
-                const Result& b = results[QStringLiteral("sets")];
-                out() << "; sets take "
-                      << QString::number(double(b.exportMs) / double(qMax<qint64>(floor.ms, 1)), 'f', 2)
-                      << "x its wall time, "
-                      << QString::number(double(b.cpuMs) / double(qMax<qint64>(floor.cpuMs, 1)), 'f', 2)
+        if (!floors.empty()) {
+            out() << "sqlite3, one joining statement to CSV: " << floors.front().rows << " rows in "
+                  << qint64(median([&](size_t round) { return std::optional<double>(floors[round].ms); }))
+                  << " ms, CPU "
+                  << qint64(median([&](size_t round) { return std::optional<double>(floors[round].cpuMs); })) << " ms";
+            if (b) {
+                const auto toFloor = [&](qint64 Result::*field, qint64 Floor::*floorField) {
+                    return ratioOf([&](size_t round) -> std::optional<std::pair<double, double>> {
+                        const Result* y = roundOf(QStringLiteral("sets"), round);
+                        return y ? std::optional(std::pair(double(y->*field), double(floors[round].*floorField)))
+                                 : std::nullopt;
+                    });
+                };
+                out() << "; sets take " << QString::number(toFloor(&Result::exportMs, &Floor::ms), 'f', 2)
+                      << "x its wall time, " << QString::number(toFloor(&Result::cpuMs, &Floor::cpuMs), 'f', 2)
                       << "x its CPU time";
             }
             out() << "\n";
