@@ -10,6 +10,8 @@
 #include <QSqlDriver>
 
 #include <iterator>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -29,11 +31,34 @@ struct Column
 {
     Kind kind = Kind::Text;
     SQLULEN width = 0; // characters of a text buffer, the terminator included
-    std::vector<SQLWCHAR> texts;
+    SQLWCHAR* texts = nullptr; // rows one after the other, `width` characters each
+    std::unique_ptr<SQLWCHAR[]> ownTexts;
     std::vector<SQLBIGINT> integers;
     std::vector<double> doubles;
     std::vector<SQLLEN> lengths;
 };
+
+// The text buffer of the column in that place: kept by the thread between
+// queries when it is not too large. Most queries bring one row; a block
+// made, cleared and freed for each of them took fresh memory from the system
+// every time. Not cleared: the driver writes the rows it fetches.
+SQLWCHAR* textBuffer(size_t place, size_t characters, std::unique_ptr<SQLWCHAR[]>& own)
+{
+    constexpr size_t kKeptCharacters = size_t(256) * 1024; // half a MiB a column
+    if (characters > kKeptCharacters) {
+        own = std::make_unique_for_overwrite<SQLWCHAR[]>(characters);
+        return own.get();
+    }
+    thread_local std::vector<std::pair<std::unique_ptr<SQLWCHAR[]>, size_t>> kept;
+    if (kept.size() <= place)
+        kept.resize(place + 1);
+    auto& [buffer, capacity] = kept[place];
+    if (capacity < characters) {
+        buffer = std::make_unique_for_overwrite<SQLWCHAR[]>(characters);
+        capacity = characters;
+    }
+    return buffer.get();
+}
 
 class Statement
 {
@@ -167,8 +192,8 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
         SQLRETURN bound = SQL_ERROR;
         if (*kind == Kind::Text) {
             column.width = size + 1;
-            column.texts.resize(rowsPerFetch * column.width);
-            bound = SQLBindCol(stmt, c, SQL_C_WCHAR, column.texts.data(), SQLLEN(column.width * sizeof(SQLWCHAR)),
+            column.texts = textBuffer(c - 1, rowsPerFetch * column.width, column.ownTexts);
+            bound = SQLBindCol(stmt, c, SQL_C_WCHAR, column.texts, SQLLEN(column.width * sizeof(SQLWCHAR)),
                                column.lengths.data());
         } else if (*kind == Kind::Double) {
             column.doubles.resize(rowsPerFetch);

@@ -46,6 +46,9 @@ public:
 
     // Appends a data row whose column 0 holds `rowNumberText`.
     void AddItem(const QString& rowNumberText);
+    // Room for that many more rows, so that a large load does not move the
+    // rows it has added each time the grid outgrows its storage.
+    void reserveRows(qsizetype more) { m_rows.reserve(m_rows.size() + size_t(qMax<qsizetype>(more, 0))); }
 
     QString TextMatrix(int row, int col) const;
     void setTextMatrix(int row, int col, const QString& text);

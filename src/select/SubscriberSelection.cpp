@@ -347,6 +347,7 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
         return;
     }
     steps.run([&] { m_progress.setTotal(totalText(rs.recordCount())); });
+    StepRunner().run([&] { m_grid.reserveRows(rs.recordCount()); });
     qint64 count = 0;
     steps.run([&] { rs.moveFirst(); });
     walkRows(rs, steps, [&] {
