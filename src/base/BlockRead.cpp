@@ -207,10 +207,12 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
             return std::nullopt;
     }
 
-    // Each fetch's cells in a block of their own, joined once at the end: one
-    // list grown cell by cell copied its cells over and over.
-    std::vector<QList<QVariant>> blocks;
-    qsizetype cellCount = 0;
+    // Each fetch's cells in a block of their own: one list grown cell by cell
+    // copied its cells over and over. A driver that brings a short block
+    // before the last has its blocks joined, so that each holds rowsPerFetch.
+    std::vector<QList<QVariant>>& blocks = result.blocks;
+    result.rowsPerBlock = qsizetype(rowsPerFetch);
+    bool uneven = false;
     for (;;) {
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA)
@@ -218,6 +220,8 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
         // A fetch that fails is a result cut short: Qt's read words it.
         if (!SQL_SUCCEEDED(r) || fetched > rowsPerFetch)
             return std::nullopt;
+        if (!blocks.empty() && blocks.back().size() != qsizetype(rowsPerFetch) * count)
+            uneven = true;
         QList<QVariant>& cells = blocks.emplace_back();
         cells.reserve(qsizetype(fetched) * count);
         for (SQLULEN row = 0; row < fetched; ++row) {
@@ -255,11 +259,16 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
             }
             ++result.rows;
         }
-        cellCount += cells.size();
     }
-    result.cells.reserve(cellCount);
-    for (QList<QVariant>& cells : blocks)
-        result.cells.append(std::move(cells));
+    if (uneven) {
+        QList<QVariant> all;
+        all.reserve(result.rows * count);
+        for (QList<QVariant>& cells : blocks)
+            all.append(std::move(cells));
+        blocks.clear();
+        blocks.push_back(std::move(all));
+        result.rowsPerBlock = qMax<qsizetype>(result.rows, 1);
+    }
     return result;
 }
 

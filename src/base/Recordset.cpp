@@ -161,12 +161,13 @@ void Recordset::open(const QString& sql, const QString& connectionString, const 
 QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
 {
     m_names.clear();
-    m_cells.clear();
+    m_blocks.clear();
     m_rows = 0;
     ++g_queryCount;
     if (std::optional<BlockReadResult> read = readInBlocks(db, sql)) {
         m_names = std::move(read->names);
-        m_cells = std::move(read->cells);
+        m_blocks = std::move(read->blocks);
+        m_rowsPerBlock = read->rowsPerBlock;
         m_rows = read->rows;
         return {};
     }
@@ -181,16 +182,18 @@ QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
     m_names.reserve(columns);
     for (int i = 0; i < columns; ++i)
         m_names.append(record.fieldName(i));
+    QList<QVariant>& cells = m_blocks.emplace_back();
     while (query.next()) {
         for (int c = 0; c < columns; ++c)
-            m_cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
+            cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
         ++m_rows;
     }
+    m_rowsPerBlock = qMax<qsizetype>(m_rows, 1);
     // The end of the rows and a fetch that failed look alike to next(): a
     // result cut short is a failure, never a shorter answer.
     if (query.lastError().isValid()) {
         m_names.clear();
-        m_cells.clear();
+        m_blocks.clear();
         m_rows = 0;
         return query.lastError();
     }
@@ -201,8 +204,8 @@ void Recordset::close()
 {
     requireOpen();
     m_open = false;
-    m_cells.clear();
-    m_cells.shrink_to_fit();
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
     m_rows = 0;
     m_current = 0;
 }
@@ -228,11 +231,15 @@ Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
     Recordset part;
     part.m_open = true;
     part.m_names = m_names;
-    const auto width = size_t(m_names.size());
-    part.m_cells.reserve(qsizetype(rows.size() * width));
-    for (const qsizetype row : rows)
-        part.m_cells.append(m_cells.sliced(row * qsizetype(width), qsizetype(width)));
+    const qsizetype width = m_names.size();
+    QList<QVariant>& cells = part.m_blocks.emplace_back();
+    cells.reserve(qsizetype(rows.size()) * width);
+    for (const qsizetype row : rows) {
+        for (int c = 0; c < width; ++c)
+            cells.append(cell(row, c));
+    }
     part.m_rows = qsizetype(rows.size());
+    part.m_rowsPerBlock = qMax<qsizetype>(part.m_rows, 1);
     return part;
 }
 
@@ -293,7 +300,7 @@ QVariant Recordset::value(int col) const
     if (col < 0 || col >= m_names.size())
         throw Failure(ErrorNumber::ItemNotFound,
                       QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
-    return m_cells[m_current * m_names.size() + col];
+    return cell(m_current, col);
 }
 
 QVariant Recordset::value(const QString& name) const

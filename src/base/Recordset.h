@@ -63,10 +63,16 @@ private:
     void requireRow() const;
     int column(const QString& name) const;
     int findColumn(const QString& name) const;  // -1 when absent
+    const QVariant& cell(qsizetype row, int column) const
+    {
+        return m_blocks[size_t(row / m_rowsPerBlock)][(row % m_rowsPerBlock) * m_names.size() + column];
+    }
 
     bool m_open = false;
     QStringList m_names;
-    QList<QVariant> m_cells;  // row-major; grows by moving, not copying, its values
+    // The cells row by row, in blocks of m_rowsPerBlock rows as they were read.
+    std::vector<QList<QVariant>> m_blocks;
+    qsizetype m_rowsPerBlock = 1;
     qsizetype m_rows = 0;
     qsizetype m_current = 0;
 };

@@ -68,6 +68,13 @@ private Q_SLOTS:
         QTest::newRow("non-ASCII text in the query")
             << "SELECT * FROM vw_Subscriber WHERE DisplayName = 'Müller, Zoë \"Z\"'" << "Alias"
             << QStringList{"zmuller"};
+        QStringList repeated; // more rows than one fetch brings: cells found across blocks
+        for (const char* alias : {"asmith", "faxgw", "nofirst", "zhang", "zmuller"})
+            repeated += QStringList(125, alias);
+        QTest::newRow("625 rows")
+            << "SELECT a.Alias FROM vw_Subscriber a, vw_Subscriber b, vw_Subscriber c, vw_Subscriber d ORDER BY "
+               "a.Alias, b.Alias, c.Alias, d.Alias"
+            << "Alias" << repeated;
         QTest::newRow("no rows; a quoted semicolon is data")
             << "SELECT Alias FROM vw_Subscriber WHERE Alias = 'a;b'" << "Alias" << QStringList();
     }
