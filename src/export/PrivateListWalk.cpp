@@ -95,9 +95,6 @@ struct PrivateListWalk::Chunk
 namespace {
 
 const QString kListKey = QStringLiteral("TarnwickListKey");
-// Owners read together: few enough to keep a chunk's rows small, enough that a
-// database which scans a whole table for a chunk does so a few times only.
-constexpr qsizetype kOwnersPerChunk = 1000;
 const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
 const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
 
@@ -122,6 +119,17 @@ bool insertNew(QSet<QString>& set, const QString& value)
 
 PrivateListWalk::PrivateListWalk(AppContext& app, TextFileWriter& tsCSVFile) : m_app(app), m_tsCSVFile(tsCSVFile) {}
 
+// A chunk being read: its owners, and where the chunk after it begins.
+struct PrivateListWalk::ChunkRead
+{
+    qsizetype first = 0;
+    qsizetype next = 0; // the first owner, from here on, that this chunk does not hold
+    QSet<QString> owners;
+    BackgroundRead<std::unique_ptr<Chunk>> read;
+};
+
+// An untaken read is waited for: it holds nothing of the walk's, and the
+// thread must end before the program does.
 PrivateListWalk::~PrivateListWalk() = default;
 
 void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
@@ -129,6 +137,26 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
     m_owners = ownerObjectIds;
     m_next = 0;
     m_chunk.reset();
+    m_nextChunk.reset();
+}
+
+std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first) const
+{
+    // This owner and the next ones, up to a chunk of distinct ids.
+    QStringList owners;
+    QSet<QString> seen;
+    qsizetype i = first;
+    for (; i < m_owners.size() && owners.size() < qMax<qsizetype>(m_app.ownersPerChunk, 1); ++i) {
+        if (!seen.contains(m_owners[i])) {
+            seen.insert(m_owners[i]);
+            owners.append(m_owners[i]);
+        }
+    }
+    while (i < m_owners.size() && seen.contains(m_owners[i]))
+        ++i;
+    BackgroundRead<std::unique_ptr<Chunk>> read(
+        [owners, connection = m_app.strConnectionString] { return readChunk(owners, connection); });
+    return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(read)});
 }
 
 const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObjectId)
@@ -137,22 +165,20 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
         return nullptr; // not the owner expected next: asked one row at a time
     const qsizetype at = m_next++;
     if (!m_chunk || !m_chunk->owners.contains(ownerObjectId)) {
-        // This owner and the next ones, up to a chunk of distinct ids.
-        QStringList owners;
-        QSet<QString> seen;
-        for (qsizetype i = at; i < m_owners.size() && owners.size() < kOwnersPerChunk; ++i) {
-            if (!seen.contains(m_owners[i])) {
-                seen.insert(m_owners[i]);
-                owners.append(m_owners[i]);
-            }
-        }
-        m_chunk.reset();
+        std::unique_ptr<ChunkRead> reading = std::move(m_nextChunk);
+        if (!reading || reading->first != at)
+            reading = startChunkRead(at);
         // Reading a chunk takes a while (seconds over a slow network): the
         // windows are kept alive meanwhile, and Exit is heard.
-        m_chunk = BackgroundRead<std::unique_ptr<Chunk>>([owners, connection = m_app.strConnectionString] {
-                      return readChunk(owners, connection);
-                  }).take([this] { m_app.ui.yield(); });
-        m_chunk->owners = std::move(seen);
+        std::unique_ptr<Chunk> read = reading->read.take([this] { m_app.ui.yield(); });
+        read->owners = std::move(reading->owners);
+        // The walked chunk is freed only now, between two reads: freed while
+        // a reading thread filled the next, it kept both threads waiting on
+        // the allocator's locks.
+        m_chunk = std::move(read);
+        // The next chunk is read while this one is walked.
+        if (reading->next < m_owners.size())
+            m_nextChunk = startChunkRead(reading->next);
     }
     return m_chunk->read ? m_chunk.get() : nullptr;
 }

@@ -53,9 +53,11 @@ inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 // order its own query gives), and the lists' members with each member's
 // extension; then it walks what it read, writing the same rows and log lines
 // as the walk that asks one row at a time. A chunk whose set query fails is
-// walked one row at a time, so its failures read the same. A chunk is read on
-// a thread of its own while this one keeps the windows alive. The context's
-// perRowQueries keeps the one-row-at-a-time walk throughout.
+// walked one row at a time, so its failures read the same. Chunks are read on
+// a thread of their own: the next one while this thread walks the current
+// one, so reading and writing overlap, and this thread keeps the windows
+// alive while it waits. The context's perRowQueries keeps the
+// one-row-at-a-time walk throughout.
 class PrivateListWalk
 {
 public:
@@ -83,6 +85,7 @@ public:
 
 private:
     struct Chunk;
+    struct ChunkRead;
     enum class MemberKind { Subscriber, PublicList };
 
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
@@ -91,6 +94,8 @@ private:
                             const std::function<void(const Failure&)>& onDatabaseError);
     // The chunk holding this owner, read when its turn comes; nullptr walks it one row at a time.
     const Chunk* chunkFor(const QString& ownerObjectId);
+    // Starts reading the chunk whose first owner is m_owners[first].
+    std::unique_ptr<ChunkRead> startChunkRead(qsizetype first) const;
     // Reads on a thread of its own, so that it holds nothing of the walk's.
     static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString);
 
@@ -99,6 +104,7 @@ private:
     QStringList m_owners;
     qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
     std::unique_ptr<Chunk> m_chunk;
+    std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
     const Chunk* m_reading = nullptr; // the chunk of the owner being walked
     Counts m_counts;
 };

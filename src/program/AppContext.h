@@ -44,6 +44,10 @@ struct AppContext
     // Read the product database one row per query, as the walks are written,
     // instead of in sets: the reference the set reading is held to.
     bool perRowQueries = false;
+    // Owners the export reads together: few enough to keep a chunk's rows
+    // small, enough that a database which scans a whole table for a chunk
+    // does so a few times only. Tests lower it to cross chunks on small data.
+    qsizetype ownersPerChunk = 1000;
 };
 
 } // namespace tarnwick
