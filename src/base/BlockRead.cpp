@@ -32,7 +32,7 @@ struct Column
     Kind kind = Kind::Text;
     SQLULEN width = 0; // characters of a text buffer, the terminator included
     SQLWCHAR* texts = nullptr; // rows one after the other, `width` characters each
-    std::unique_ptr<SQLWCHAR[]> ownTexts;
+    std::unique_ptr<SQLWCHAR[]> ownTexts; // holds `texts` when too large for the thread to keep
     std::vector<SQLBIGINT> integers;
     std::vector<double> doubles;
     std::vector<SQLLEN> lengths;
