@@ -208,11 +208,11 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
     }
 
     // Each fetch's cells in a block of their own: one list grown cell by cell
-    // copied its cells over and over. A driver that brings a short block
-    // before the last has its blocks joined, so that each holds rowsPerFetch.
+    // copied its cells over and over. Every block but the last holds
+    // rowsPerFetch rows; a driver that brings a short one before it is read
+    // through Qt.
     std::vector<QList<QVariant>>& blocks = result.blocks;
     result.rowsPerBlock = qsizetype(rowsPerFetch);
-    bool uneven = false;
     for (;;) {
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA)
@@ -221,7 +221,7 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
         if (!SQL_SUCCEEDED(r) || fetched > rowsPerFetch)
             return std::nullopt;
         if (!blocks.empty() && blocks.back().size() != qsizetype(rowsPerFetch) * count)
-            uneven = true;
+            return std::nullopt;
         QList<QVariant>& cells = blocks.emplace_back();
         cells.reserve(qsizetype(fetched) * count);
         for (SQLULEN row = 0; row < fetched; ++row) {
@@ -259,15 +259,6 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
             }
             ++result.rows;
         }
-    }
-    if (uneven) {
-        QList<QVariant> all;
-        all.reserve(result.rows * count);
-        for (QList<QVariant>& cells : blocks)
-            all.append(std::move(cells));
-        blocks.clear();
-        blocks.push_back(std::move(all));
-        result.rowsPerBlock = qMax<qsizetype>(result.rows, 1);
     }
     return result;
 }
