@@ -1,8 +1,8 @@
 #pragma once
 
 // What every benchmark program needs: the build's ODBC driver map, the large
-// product database (built or reused), a quiet program context and the
-// process's peak memory.
+// product database (built or reused), a quiet program context, the process's
+// peak memory and the median of a run's samples.
 
 #include "base/UserInterface.h"
 #include "platform/Clock.h"
@@ -15,11 +15,20 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace tarnwick::bench {
 
 QTextStream& out();
+
+// The middle value (the upper one of an even count); 0 for none.
+template <typename T> T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? T() : values[values.size() / 2];
+}
 // Peak resident memory of this process in KiB (-1 where unknown).
 long peakRssKiB();
 // CPU time (user and system) this process has used, in milliseconds.

@@ -246,95 +246,102 @@ int main(int argc, char** argv)
               << database.path << "\n";
         out().flush();
 
-        std::map<QString, std::vector<Result>> runs;
-        std::vector<Floor> floors;
-        for (int round = 0; round < rounds; ++round) {
+        // Each round runs every path and the floor; a path that gave no
+        // result leaves its round out of that path's figures.
+        struct Round
+        {
+            std::map<QString, Result> results;
+            Floor floor;
+        };
+        std::vector<Round> done(static_cast<size_t>(rounds));
+        for (Round& round : done) {
             for (const QString& path : std::as_const(paths)) {
                 if (const std::optional<Result> r = runPath(path, connection, odbcMap, database.folder))
-                    runs[path].push_back(*r);
+                    round.results[path] = *r;
             }
             if (!postgres)
-                floors.push_back(sqliteFloor(database.path, database.folder));
+                round.floor = sqliteFloor(database.path, database.folder);
         }
-        const auto roundOf = [&](const QString& path, size_t round) -> const Result* {
-            const auto found = runs.find(path);
-            return found != runs.end() && round < found->second.size() ? &found->second[round] : nullptr;
-        };
-        // The median of a figure over the rounds that have it.
-        const auto median = [&](const std::function<std::optional<double>(size_t)>& figure) {
+        // The median over the rounds of a figure, or of the ratio of two.
+        const auto medianOf = [&](const std::function<std::optional<double>(const Round&)>& figure) {
             std::vector<double> values;
-            for (size_t round = 0; round < size_t(rounds); ++round) {
-                if (const std::optional<double> v = figure(round))
-                    values.push_back(*v);
+            for (const Round& round : done) {
+                if (const std::optional<double> value = figure(round))
+                    values.push_back(*value);
             }
-            std::sort(values.begin(), values.end());
-            return values.empty() ? 0.0 : values[values.size() / 2];
+            return median(values);
+        };
+        const auto field = [](const Round& round, const QString& path, qint64 Result::*member) {
+            const auto found = round.results.find(path);
+            return found == round.results.end() ? std::nullopt : std::optional<double>(double(found->second.*member));
+        };
+        const auto ratioOf = [&](const std::function<std::optional<double>(const Round&)>& numerator,
+                                 const std::function<std::optional<double>(const Round&)>& denominator) {
+            return medianOf([&](const Round& round) -> std::optional<double> {
+                const std::optional<double> a = numerator(round), b = denominator(round);
+                return a && b && *b > 0 ? std::optional<double>(*a / *b) : std::nullopt;
+            });
+        };
+        const auto first = [&](const QString& path) -> const Result* {
+            for (const Round& round : done) {
+                if (const auto found = round.results.find(path); found != round.results.end())
+                    return &found->second;
+            }
+            return nullptr;
         };
 
         out() << "\n" << rounds << (rounds == 1 ? " round" : " rounds, medians")
               << "\n| path | owners | CSV rows | errors | fill queries | fill ms | export queries | export ms | "
                  "CPU ms | peak MiB |\n|---|---|---|---|---|---|---|---|---|---|\n";
         for (const QString& path : std::as_const(paths)) {
-            const Result* r = roundOf(path, 0);
+            const Result* r = first(path);
             if (!r)
                 continue;
-            const auto of = [&](qint64 Result::*field) {
-                return qint64(median([&](size_t round) -> std::optional<double> {
-                    const Result* x = roundOf(path, round);
-                    return x ? std::optional<double>(double(x->*field)) : std::nullopt;
-                }));
+            const auto of = [&](qint64 Result::*member) {
+                return qint64(medianOf([&](const Round& round) { return field(round, path, member); }));
             };
             out() << "| " << path << " | " << r->owners << " | " << r->rows << " | " << r->errors << " | "
                   << r->fillQueries << " | " << of(&Result::fillMs) << " | " << r->exportQueries << " | "
                   << of(&Result::exportMs) << " | " << of(&Result::cpuMs) << " | " << of(&Result::peakKiB) / 1024
                   << " |\n";
         }
-        // A ratio of two figures taken within each round.
-        const auto ratioOf = [&](const std::function<std::optional<std::pair<double, double>>(size_t)>& pair) {
-            return median([&](size_t round) -> std::optional<double> {
-                const auto p = pair(round);
-                return p && p->second > 0 ? std::optional<double>(p->first / p->second) : std::nullopt;
-            });
+        const QString perRow = QStringLiteral("per-row"), sets = QStringLiteral("sets");
+        // per-row over sets, within each round.
+        const auto faster = [&](qint64 Result::*member) {
+            return QString::number(ratioOf([&](const Round& round) { return field(round, perRow, member); },
+                                           [&](const Round& round) { return field(round, sets, member); }),
+                                   'f', 1) +
+                   QLatin1Char('x');
         };
-        const auto both = [&](size_t round, qint64 Result::*field) -> std::optional<std::pair<double, double>> {
-            const Result* a = roundOf(QStringLiteral("per-row"), round);
-            const Result* b = roundOf(QStringLiteral("sets"), round);
-            return a && b ? std::optional(std::pair(double(a->*field), double(b->*field))) : std::nullopt;
-        };
-        const auto times = [](double value) { return QString::number(value, 'f', 1) + QLatin1Char('x'); };
-        const Result* a = roundOf(QStringLiteral("per-row"), 0);
-        const Result* b = roundOf(QStringLiteral("sets"), 0);
+        const Result* a = first(perRow);
+        const Result* b = first(sets);
         if (a && b) {
             bool same = true;
-            for (size_t round = 0; round < size_t(rounds); ++round) {
-                const Result* x = roundOf(QStringLiteral("per-row"), round);
-                const Result* y = roundOf(QStringLiteral("sets"), round);
-                same = same && x && y && fileHash(x->csv) == fileHash(y->csv);
+            for (const Round& round : done) {
+                const auto x = round.results.find(perRow), y = round.results.find(sets);
+                same = same && x != round.results.end() && y != round.results.end() &&
+                       fileHash(x->second.csv) == fileHash(y->second.csv);
             }
-            out() << "\nsets vs per-row: export "
-                  << times(ratioOf([&](size_t round) { return both(round, &Result::exportMs); }))
-                  << " faster (CPU of the whole process "
-                  << times(ratioOf([&](size_t round) { return both(round, &Result::cpuMs); })) << "), grid fill "
-                  << times(ratioOf([&](size_t round) { return both(round, &Result::fillMs); })) << " faster, queries "
+            out() << "\nsets vs per-row: export " << faster(&Result::exportMs) << " faster (CPU of the whole process "
+                  << faster(&Result::cpuMs) << "), grid fill " << faster(&Result::fillMs) << " faster, queries "
                   << a->fillQueries + a->exportQueries << " -> " << b->fillQueries + b->exportQueries
                   << "; the two CSV files are " << (same ? "the same bytes" : "DIFFERENT") << "\n";
         }
-        if (!floors.empty()) {
-            out() << "sqlite3, one joining statement to CSV: " << floors.front().rows << " rows in "
-                  << qint64(median([&](size_t round) { return std::optional<double>(floors[round].ms); }))
-                  << " ms, CPU "
-                  << qint64(median([&](size_t round) { return std::optional<double>(floors[round].cpuMs); })) << " ms";
+        if (!postgres) {
+            const auto floorOf = [](qint64 Floor::*member) {
+                return [member](const Round& round) { return std::optional<double>(double(round.floor.*member)); };
+            };
+            out() << "sqlite3, one joining statement to CSV: " << done.front().floor.rows << " rows in "
+                  << qint64(medianOf(floorOf(&Floor::ms))) << " ms, CPU " << qint64(medianOf(floorOf(&Floor::cpuMs)))
+                  << " ms";
             if (b) {
-                const auto toFloor = [&](qint64 Result::*field, qint64 Floor::*floorField) {
-                    return ratioOf([&](size_t round) -> std::optional<std::pair<double, double>> {
-                        const Result* y = roundOf(QStringLiteral("sets"), round);
-                        return y ? std::optional(std::pair(double(y->*field), double(floors[round].*floorField)))
-                                 : std::nullopt;
-                    });
+                const auto toFloor = [&](qint64 Result::*member, qint64 Floor::*floorMember) {
+                    return QString::number(
+                        ratioOf([&](const Round& round) { return field(round, sets, member); }, floorOf(floorMember)),
+                        'f', 2);
                 };
-                out() << "; sets take " << QString::number(toFloor(&Result::exportMs, &Floor::ms), 'f', 2)
-                      << "x its wall time, " << QString::number(toFloor(&Result::cpuMs, &Floor::cpuMs), 'f', 2)
-                      << "x its CPU time";
+                out() << "; sets take " << toFloor(&Result::exportMs, &Floor::ms) << "x its wall time, "
+                      << toFloor(&Result::cpuMs, &Floor::cpuMs) << "x its CPU time";
             }
             out() << "\n";
         }

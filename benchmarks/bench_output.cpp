@@ -6,6 +6,7 @@
 // target under a temporary name that takes the target's place when whole
 // (flushed to disk, then renamed). Alternates the two five times and prints
 // the median time of each and their ratio, measured in this one run.
+#include "BenchSupport.h"
 #include "platform/TextFileWriter.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+using tarnwick::bench::median;
 
 qint64 writeAll(const QString& path, int rows, tarnwick::TextFileWriter::Mode mode)
 {
@@ -34,12 +37,6 @@ qint64 writeAll(const QString& path, int rows, tarnwick::TextFileWriter::Mode mo
         writer.writeLine(row.arg(i));
     writer.close();
     return timer.nsecsElapsed() / 1000;
-}
-
-qint64 median(std::vector<qint64> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

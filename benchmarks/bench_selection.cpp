@@ -151,12 +151,10 @@ int main(int argc, char** argv)
                 if (wall.size() == 2 && wall[1] > 0)
                     roundRatios.push_back(double(wall[0]) / double(wall[1]));
             }
-            if (!roundRatios.empty()) {
-                std::sort(roundRatios.begin(), roundRatios.end());
+            if (!roundRatios.empty())
                 ratios << QStringLiteral("%1: sets %2x faster")
                               .arg(QString::fromLatin1(what))
-                              .arg(roundRatios[roundRatios.size() / 2], 0, 'f', 1);
-            }
+                              .arg(median(roundRatios), 0, 'f', 1);
         }
         out() << "\n" << ratios.join(QStringLiteral("; ")) << " (medians of " << rounds << " rounds)\n";
         out().flush();
