@@ -139,15 +139,6 @@ private Q_SLOTS:
         Wizard wizard(*env.app);
         wizard.start();
         frmMain& page = wizard.welcomePage();
-        QCOMPARE(page.windowTitle(), "Tarnwick");
-        QCOMPARE(page.findChild<QLabel*>("Label1")->text(), "Tarnwick");
-        QCOMPARE(page.findChild<QLabel*>("lblMain")->text(),
-                 "The Tarnwick tool is designed to let administrators generate complete membership lists of all "
-                 "private distribution lists owned by some or all subscribers on a Orvane voice mail server.  The "
-                 "tool will walk through all private lists for selected subscribers and export every user and "
-                 "distribution list that is a member of a private list owned by those subscriber to the CSV "
-                 "output you select.  ");
-        QCOMPARE(page.centralWidget()->size(), QSize(760, 494));
         QStringList tabOrder;
         for (QWidget* w = page.findChild<QPushButton*>("cmdExit"); tabOrder.size() < 4; w = w->nextInFocusChain())
             if (auto* button = qobject_cast<QPushButton*>(w))
