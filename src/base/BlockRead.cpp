@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -36,6 +37,7 @@ struct Column
     std::vector<SQLBIGINT> integers;
     std::vector<double> doubles;
     std::vector<SQLLEN> lengths;
+    QString above; // the text last read in this column
 };
 
 // The text buffer of the column in that place: kept by the thread between
@@ -129,13 +131,30 @@ std::optional<Kind> kindOf(SQLSMALLINT type, bool isUnsignedType)
     }
 }
 
-QString textOf(const SQLWCHAR* data, SQLLEN bytes)
+// Characters of a text the driver gave in `bytes`: as Qt's driver does, a
+// trailing NUL some drivers append is not text.
+qsizetype textSize(const SQLWCHAR* data, SQLLEN bytes)
 {
     qsizetype size = qsizetype(bytes / SQLLEN(sizeof(SQLWCHAR)));
-    // As Qt's driver does: a trailing NUL some drivers append is not text.
     if (size > 0 && data[size - 1] == 0)
         --size;
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(data), size);
+    return size;
+}
+
+QString textOf(const SQLWCHAR* data, SQLLEN bytes)
+{
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(data), textSize(data, bytes));
+}
+
+// The text of a cell, shared with the cell above it when the two are the same:
+// a list's id beside each of its members, say, is then held once.
+QString textOf(const SQLWCHAR* data, SQLLEN bytes, QString& above)
+{
+    const qsizetype size = textSize(data, bytes);
+    if (size == 0 || above.size() != size ||
+        std::memcmp(above.constData(), data, size_t(size) * sizeof(SQLWCHAR)) != 0)
+        above = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), size);
+    return above;
 }
 
 } // namespace
@@ -238,7 +257,7 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
                     // Longer than its column said: cut short here, so read through Qt.
                     if (length < 0 || SQLULEN(length) >= column.width * sizeof(SQLWCHAR))
                         return std::nullopt;
-                    cells.append(QVariant(textOf(&column.texts[row * column.width], length)));
+                    cells.append(QVariant(textOf(&column.texts[row * column.width], length, column.above)));
                     break;
                 case Kind::Int:
                     cells.append(QVariant(int(column.integers[row])));
