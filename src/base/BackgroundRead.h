@@ -3,16 +3,47 @@
 #include "base/Recordset.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace tarnwick {
+
+// A thread that runs reads one after another and keeps its connections open
+// between them, so that a walk reading chunk after chunk connects once (over
+// a network a connection takes some round trips to make). Ending it drops
+// the reads not yet begun, closes its connections and ends the thread; the
+// read in flight is waited for by its BackgroundRead.
+class ReadThread
+{
+public:
+    ReadThread();
+    ~ReadThread();
+    ReadThread(const ReadThread&) = delete;
+    ReadThread& operator=(const ReadThread&) = delete;
+
+    void post(std::function<void()> read);
+
+private:
+    void run();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_reads;
+    bool m_ending = false;
+    std::thread m_thread;
+};
 
 // A read of the product database on a thread of its own, started when made
 // and taken when needed, so that the waiting thread can keep its windows
 // drawn and hear Exit while a long read runs. The thread opens its own
-// connections (a connection belongs to the thread that made it) and closes
-// them when the read ends. What the read throws is thrown by take().
+// connections (a connection belongs to the thread that made it): a thread
+// made for the one read closes them when it ends; a ReadThread keeps them for
+// its next read. What the read throws is thrown by take().
 template <typename T> class BackgroundRead
 {
 public:
@@ -27,6 +58,22 @@ public:
     {
     }
 
+    BackgroundRead(ReadThread& thread, std::function<T()> read)
+    {
+        auto task = std::make_shared<std::packaged_task<T()>>(std::move(read));
+        m_result = task->get_future();
+        thread.post([task] { (*task)(); });
+    }
+
+    BackgroundRead(BackgroundRead&&) noexcept = default;
+    BackgroundRead& operator=(BackgroundRead&&) = delete;
+    // An untaken read is waited for: it may hold what its maker is about to free.
+    ~BackgroundRead()
+    {
+        if (m_result.valid())
+            m_result.wait();
+    }
+
     // Waits for the read, calling `whileWaiting` about every 50 ms meanwhile.
     T take(const std::function<void()>& whileWaiting = {})
     {
@@ -36,7 +83,7 @@ public:
     }
 
 private:
-    std::future<T> m_result; // waited for when dropped untaken
+    std::future<T> m_result;
 };
 
 } // namespace tarnwick

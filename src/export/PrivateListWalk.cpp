@@ -144,7 +144,7 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
     m_nextChunk.reset();
 }
 
-std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first) const
+std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first)
 {
     // This owner and the next ones, up to a chunk of distinct ids.
     QStringList owners;
@@ -158,8 +158,10 @@ std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsiz
     }
     while (i < m_owners.size() && seen.contains(m_owners[i]))
         ++i;
+    if (!m_reader)
+        m_reader = std::make_unique<ReadThread>();
     BackgroundRead<std::unique_ptr<Chunk>> read(
-        [owners, connection = m_app.strConnectionString] { return readChunk(owners, connection); });
+        *m_reader, [owners, connection = m_app.strConnectionString] { return readChunk(owners, connection); });
     return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(read)});
 }
 

@@ -10,6 +10,7 @@
 namespace tarnwick {
 
 struct AppContext;
+class ReadThread;
 class Recordset;
 class TextFileWriter;
 class Failure;
@@ -95,7 +96,7 @@ private:
     // The chunk holding this owner, read when its turn comes; nullptr walks it one row at a time.
     const Chunk* chunkFor(const QString& ownerObjectId);
     // Starts reading the chunk whose first owner is m_owners[first].
-    std::unique_ptr<ChunkRead> startChunkRead(qsizetype first) const;
+    std::unique_ptr<ChunkRead> startChunkRead(qsizetype first);
     // Reads on a thread of its own, so that it holds nothing of the walk's.
     static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString);
 
@@ -103,6 +104,9 @@ private:
     TextFileWriter& m_tsCSVFile;
     QStringList m_owners;
     qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
+    // Reads every chunk, one after another, on one connection; made before
+    // and ended after the reads below.
+    std::unique_ptr<ReadThread> m_reader;
     std::unique_ptr<Chunk> m_chunk;
     std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
     const Chunk* m_reading = nullptr; // the chunk of the owner being walked
