@@ -186,7 +186,7 @@ void BenchUserInterface::showMessage(const QString& text, const QString&)
 void BenchUserInterface::yield()
 {
     if (m_pump)
-        QCoreApplication::processEvents();
+        m_events.pump();
 }
 
 void BenchUserInterface::exitProcess(int status)

@@ -4,6 +4,7 @@
 // product database (built or reused), a quiet program context, the process's
 // peak memory and the median of a run's samples.
 
+#include "base/EventPump.h"
 #include "base/UserInterface.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
@@ -60,7 +61,7 @@ private:
 };
 
 // Messages to stderr, every question answered No; `pumpEvents` runs the event
-// loop on yields, as the wizard does.
+// loop on yields, as the wizard does (through the same pump).
 class BenchUserInterface : public UserInterface
 {
 public:
@@ -74,6 +75,7 @@ public:
 
 private:
     bool m_pump;
+    EventPump m_events;
 };
 
 class NoShell : public Shell

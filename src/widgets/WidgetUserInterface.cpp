@@ -66,7 +66,7 @@ bool WidgetUserInterface::askOkCancel(const QString& text, const QString& title)
 
 void WidgetUserInterface::yield()
 {
-    QCoreApplication::processEvents();
+    m_events.pump();
 }
 
 void WidgetUserInterface::exitProcess(int status)
