@@ -52,7 +52,8 @@ private Q_SLOTS:
 
         const QByteArray bytes = readAll(path);
         const QByteArray rule(61, '*');
-        const QByteArray expectedStart = "\r\n" + rule + "\r\nRunning tarnwick version: 1.0.1\r\n\r\n"
+        const QByteArray expectedStart = "\r\n" + rule +
+                                         "\r\nRunning tarnwick version: 1.0.1\r\n\r\n"
                                          "Search for '(error)' or '(warning)' to find logged errors and warnings "
                                          "during the import process.\r\n\r\n" +
                                          rule + "\r\n\r\nStarting process at:";
@@ -86,6 +87,18 @@ private Q_SLOTS:
         QTest::newRow("driver failure text") << "Error in ExportData on frmDumpInfo:Overflow" << 0 << 0;
         QTest::newRow("marker inside a name") << "[3 of 9] Ops (error) team (warning)" << 0 << 0;
         QTest::newRow("marker inside a list name") << "        Processing private list=(error)s" << 0 << 0;
+    }
+    void countsMarkersInAnyCase()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, errors);
+        QFETCH(int, warnings);
+        TestEnvironment env;
+        Logging& log = env.app->log;
+        log.OpenLogFile(log.GenerateNewLogFileName(), false);
+        log.WriteToLog(line);
+        QCOMPARE(log.intErrorCount(), errors);
+        QCOMPARE(log.intWarningCount(), warnings);
     }
 
     void countsGoPastSixteenBits()
