@@ -155,10 +155,7 @@ private Q_SLOTS:
             d.addRow("S-NOLISTS", "nolists", "Nobody \"Nolists\"", "1002");
             d.addRow("x' OR '1'='1", "x", "X", "2");
             const QString out = d.env.path("lists out.csv"); // there already, and read-only: replaced, no question
-            QFile old(out);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(2000, 'x')) == 2000 &&
-                    old.setPermissions(QFile::ReadOwner));
-            old.close();
+            QVERIFY(!writeFile(out, QByteArray(2000, 'x')).isEmpty() && QFile::setPermissions(out, QFile::ReadOwner));
             const bool viewLog = sql.isEmpty(); // both questions come whatever the first answer
             d.answer({viewLog, !viewLog});
             const qint64 queriesBefore = databaseQueryCount();
@@ -273,9 +270,8 @@ private Q_SLOTS:
         d.addRow("S-OWNER", "jsmith", "Smith, John", "1001");
         d.addRow("S-NOLISTS", "nolists", "Nobody \"Nolists\"", "1002");
         const QString out = d.env.path(target);
-        QFile previous(out);
         if (target == "o.csv")
-            QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write("previous\r\n") == 10 && previous.flush());
+            QVERIFY(!writeFile(out, "previous\r\n").isEmpty());
         const QByteArray before = readFile(out);
         std::function<void()> exitOnSecondRow = [&] { // as the page's Exit does when clicked during a run
             if (d.captions.size() == 2)
@@ -533,9 +529,8 @@ private Q_SLOTS:
         const qsizetype o = std::max(args.indexOf("-o"), args.indexOf("--output"));
         const QString target = env.path(o >= 0 && o + 1 < args.size() ? args[o + 1] : u"o.csv"_s);
         const QByteArray previous = "previous\r\n";
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size() && file.flush());
-        file.close();
+        QFile file(writeFile(target, previous));
+        QVERIFY(file.exists());
         if (launch.asNobody) // nobody's own file; read-only too in a folder nobody may write
             QVERIFY(::chown(QFile::encodeName(target), ::getpwnam("nobody")->pw_uid, gid_t(-1)) == 0);
         if (tag.startsWith("read-only"))
@@ -619,9 +614,7 @@ private Q_SLOTS:
         options.subscribers = 2000;
         demo::generateOrganisation(env.database(), options);
         const QByteArray previous = "previous\r\n";
-        QFile file(env.path("o.csv"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size() && file.flush());
-        file.close();
+        QVERIFY(!writeFile(env.path("o.csv"), previous).isEmpty());
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         startExportBinary(process, env.folder(), {"--all", "-o", "o.csv"});

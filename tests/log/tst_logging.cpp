@@ -7,22 +7,16 @@
 #include <sys/time.h>
 
 using namespace tarnwick;
+using tarnwick::test::readFile;
 using tarnwick::test::TestEnvironment;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void touch(const QString& path, const QDateTime& modified)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old log\r\n") && f.flush());
-    QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    QFile f(tarnwick::test::writeFile(path, "old log\r\n"));
+    QVERIFY(f.open(QIODevice::Append) && f.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
 } // namespace
@@ -50,7 +44,7 @@ private Q_SLOTS:
         log.CloseLogFile();
         log.CloseLogFile(); // closing twice is harmless
 
-        const QByteArray bytes = readAll(path);
+        const QByteArray bytes = readFile(path);
         const QByteArray rule(61, '*');
         const QByteArray expectedStart = "\r\n" + rule +
                                          "\r\nRunning tarnwick version: 1.0.1\r\n\r\n"
@@ -70,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(second, env.folder() + "/logs/Tarnwick_Log_20101005_14_03_27_2.TXT");
         log.OpenLogFile(second, false);
         log.CloseLogFile();
-        QCOMPARE(readAll(path), bytes);
+        QCOMPARE(readFile(path), bytes);
         QVERIFY(log.GenerateNewLogFileName().endsWith("_3.TXT"));
     }
 
@@ -159,7 +153,7 @@ private Q_SLOTS:
         struct stat info;
         QVERIFY(::stat(QFile::encodeName(target), &info) == 0);
         QCOMPARE(info.st_mode & 07777, mode_t(04555));
-        QCOMPARE(readAll(target), QByteArray("old log\r\n"));
+        QCOMPARE(readFile(target), QByteArray("old log\r\n"));
         QVERIFY(env.ui.shown.isEmpty());
     }
 
@@ -207,7 +201,7 @@ private Q_SLOTS:
         QCOMPARE(log.logFailure().has_value(), folder.isEmpty());
         if (!folder.isEmpty()) {
             QCOMPARE(QFileInfo(path).path(), QDir::cleanPath(env.path(folder)));
-            QVERIFY(readAll(path).endsWith("\r\n(warning) kept or lost\r\n"));
+            QVERIFY(readFile(path).endsWith("\r\n(warning) kept or lost\r\n"));
         } else {
             QVERIFY(!QFile::exists(path));
         }
