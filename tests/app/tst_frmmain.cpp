@@ -57,10 +57,7 @@ static QStringList clippedTexts(QWidget& window)
     return clipped;
 }
 
-static QString at(std::uint32_t v, std::uint32_t b, QString idc)
-{
-    return TestEnvironment::registryText(v, b, idc);
-}
+static QString at(std::uint32_t v, std::uint32_t b, QString idc) { return TestEnvironment::registryText(v, b, idc); }
 
 class TestFrmMain : public QObject
 {

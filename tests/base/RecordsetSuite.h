@@ -59,16 +59,15 @@ private Q_SLOTS:
         QTest::newRow("null first name beside an empty one")
             << kAll << "FirstName" << QStringList{"Anna", kNull, "Zoë", "", "Wěi"};
         QTest::newRow("integer column") << kAll << "SubscriberType" << QStringList{"1", "3", "1", "6", "3"};
-        QTest::newRow("any letter case") << kOne + "'SUB-01'"
-                                         << "cOsObJeCtId" << QStringList{"COS-1"};
-        QTest::newRow("list id, as the walk spells it") << "SELECT * FROM vw_PersonalDList"
-                                                        << "PersonalDListOBjectID" << QStringList{"PDL-1"};
+        QTest::newRow("any letter case") << kOne + "'SUB-01'" << "cOsObJeCtId" << QStringList{"COS-1"};
+        QTest::newRow("list id, as the walk spells it")
+            << "SELECT * FROM vw_PersonalDList" << "PersonalDListOBjectID" << QStringList{"PDL-1"};
         QTest::newRow("two columns of one name: the first wins")
-            << "SELECT Alias, DisplayName AS ALIAS FROM vw_Subscriber WHERE Alias = 'asmith'"
-            << "alias" << QStringList{"asmith"};
+            << "SELECT Alias, DisplayName AS ALIAS FROM vw_Subscriber WHERE Alias = 'asmith'" << "alias"
+            << QStringList{"asmith"};
         QTest::newRow("non-ASCII text in the query")
-            << "SELECT * FROM vw_Subscriber WHERE DisplayName = 'Müller, Zoë \"Z\"'"
-            << "Alias" << QStringList{"zmuller"};
+            << "SELECT * FROM vw_Subscriber WHERE DisplayName = 'Müller, Zoë \"Z\"'" << "Alias"
+            << QStringList{"zmuller"};
         QStringList repeated; // more rows than one fetch brings: cells found across blocks
         for (const char* alias : {"asmith", "faxgw", "nofirst", "zhang", "zmuller"})
             repeated += QStringList(125, alias);
@@ -76,8 +75,8 @@ private Q_SLOTS:
             << "SELECT a.Alias FROM vw_Subscriber a, vw_Subscriber b, vw_Subscriber c, vw_Subscriber d ORDER BY "
                "a.Alias, b.Alias, c.Alias, d.Alias"
             << "Alias" << repeated;
-        QTest::newRow("no rows; a quoted semicolon is data") << "SELECT Alias FROM vw_Subscriber WHERE Alias = 'a;b'"
-                                                             << "Alias" << QStringList();
+        QTest::newRow("no rows; a quoted semicolon is data")
+            << "SELECT Alias FROM vw_Subscriber WHERE Alias = 'a;b'" << "Alias" << QStringList();
     }
 
     void read()
@@ -112,40 +111,20 @@ private Q_SLOTS:
         QTest::addColumn<Failing>("c");
         const QString db = connectionString(), closed = "Operation is not allowed when the object is closed.";
         // A query that fails on an open recordset leaves it closed.
-        const auto reopen = [db](const QString& sql) {
-            return [=](auto& rs) {
-                rs.open(kAll, db);
-                rs.open(sql, db);
-            };
-        };
-        const auto on = [db](const char* id, auto f) {
-            return [=](auto& rs) {
-                rs.open(kOne + id, db);
-                f(rs);
-            };
-        };
+        const auto reopen = [db](const QString& sql) { return [=](auto& rs) { rs.open(kAll, db); rs.open(sql, db); }; };
+        const auto on = [db](const char* id, auto f) { return [=](auto& rs) { rs.open(kOne + id, db); f(rs); }; };
         QTest::newRow("close when never opened") << Failing{[](auto& rs) { rs.close(); }, ObjectClosed, closed, false};
-        QTest::newRow("close twice") << Failing{[=](auto& rs) {
-                                                    rs.open(kAll, db);
-                                                    rs.close();
-                                                    rs.close();
-                                                },
-                                                ObjectClosed, closed, false};
+        QTest::newRow("close twice")
+            << Failing{[=](auto& rs) { rs.open(kAll, db); rs.close(); rs.close(); }, ObjectClosed, closed, false};
         QTest::newRow("text of a null") << Failing{on("'SUB-02'", [](auto& rs) { rs.text("FirstName"); }),
                                                    InvalidUseOfNull, "Invalid use of Null", true};
         QTest::newRow("a field the query lacks")
             << Failing{on("'SUB-01'", [](auto& rs) { rs.value("NoSuchField"); }), ItemNotFound,
                        "Item cannot be found in the collection corresponding to the requested name or ordinal.", true};
-        QTest::newRow("no current row") << Failing{
-            on("'SUB-01'",
-               [](auto& rs) {
-                   rs.moveNext();
-                   rs.text("Alias");
-               }),
-            NoCurrentRecord,
-            "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-            "requires a current record.",
-            true};
+        QTest::newRow("no current row")
+            << Failing{on("'SUB-01'", [](auto& rs) { rs.moveNext(); rs.text("Alias"); }), NoCurrentRecord,
+                       "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                       "requires a current record.", true};
         // Queries the database refuses, with what its text must name; writes are refused before they reach it.
         const QList<QPair<QString, QString>> refused = {
             {"SELECT * FROM vw_NoSuchView", "vw_NoSuchView"},
@@ -185,8 +164,7 @@ private Q_SLOTS:
         // Nothing was written, and the connection still serves.
         rs.open("SELECT (SELECT COUNT(*) FROM vw_Subscriber WHERE LastName = 'Changed') AS a, "
                 "(SELECT COUNT(*) FROM vw_PersonalDListMember) AS b, (SELECT COUNT(*) FROM vw_COS) AS c, "
-                "(SELECT COUNT(*) FROM vw_Subscriber) AS d",
-                connectionString());
+                "(SELECT COUNT(*) FROM vw_Subscriber) AS d", connectionString());
         QCOMPARE((QStringList{rs.text(0), rs.text(1), rs.text(2), rs.text(3)}), (QStringList{"0", "1", "1", "5"}));
         QVERIFY_THROWS_EXCEPTION(tarnwick::Failure, rs.open("SELECT * FROM Scratch", connectionString()));
     }

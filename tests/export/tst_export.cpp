@@ -423,15 +423,14 @@ private Q_SLOTS:
         QTest::newRow("range: no extension, in no range, told once")
             << "--range|0-9999|-o|o.csv" << 0
             << "\nSubscribers without an extension lie in no range and were not added: 1\n[1 of 3]" << true << "";
-        QTest::newRow("one query per row") << "--all|--per-row-queries|-o|o.csv" << 0 << "[4 of 4] No Ext\n"
-                                           << true << "[4 of 4] No Ext";
+        QTest::newRow("one query per row") << "--all|--per-row-queries|-o|o.csv" << 0 << "[4 of 4] No Ext\n" << true
+                                           << "[4 of 4] No Ext";
         QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]" << true << "";
         QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
                                        << "";
         QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
         QTest::newRow("errors logged") << all << 1 << ExportRun::completionMessage(1, 0) << true << "(error) 94";
-        QTest::newRow("errors logged, summary")
-            << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
+        QTest::newRow("errors logged, summary") << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
         QTest::newRow("errors logged, quiet: the log named") << all + "|-q" << 1 << "=Log: " << true << "(error) 94";
         QTest::newRow("quiet") << all + "|-q" << 0 << "=" << true << "";
         // A row the selection could not add is told, and the run is not a clean one; quiet tells it too.
@@ -489,7 +488,7 @@ private Q_SLOTS:
         const QString longName(1000, u'n');
         if (tag.startsWith("errors logged"))
             env.database().addMember("L-EMPTY", 1, std::nullopt, "x", "X"); // a member without object id
-        if (tag == "selection failure")                                     // a class of service that is not there
+        if (tag == "selection failure") // a class of service that is not there
             env.database().addSubscriber({"S-BADCOS", "badcos", {}, {}, "Bad Cos", "1003", "H-B", "C-GONE", 1});
         if (tag.startsWith("terminal")) {
             env.database().addSubscriber(
@@ -539,8 +538,8 @@ private Q_SLOTS:
         QByteArray out;
         const auto [exitCode, shown] = runExportBinary( // an old version fails the start-up check
             env.folder(), args,
-            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064), launch,
-            &out);
+            TestEnvironment::registryText(0x00040000, tag == "failed start-up check" ? 0x00030063 : 0x00030064),
+            launch, &out);
         const QString whole = output.mid(1);
         const bool matches = !output.startsWith(u'=') ? shown.contains(output)
                              : whole == u"Log: "_s    ? shown.startsWith(whole)
@@ -589,8 +588,8 @@ private Q_SLOTS:
             return;
         // One line of JSON on stdout, nothing else; each field read again from the CSV and the log.
         QProcess python;
-        python.start("python3",
-                     {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", target, QString::number(exitCode)});
+        python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", target,
+                                 QString::number(exitCode)});
         python.write(out);
         python.closeWriteChannel();
         QVERIFY(python.waitForFinished());

@@ -129,13 +129,11 @@ private Q_SLOTS:
         d.onYield = [&] { child(page, "cmdExit")->click(); };
         // The program ends in a child: it tells the log it closed, none when the log is still open.
         const auto closedLog = [&] { return d.app.log.isOpen() ? QString() : d.app.log.strLogFileName(); };
-        const ProgramEnd end = runToProgramEnd(
-            d, [&] { child(page, "cmdDumpData")->click(); }, closedLog);
+        const ProgramEnd end = runToProgramEnd(d, [&] { child(page, "cmdDumpData")->click(); }, closedLog);
         QVERIFY(end.status == 0 && !end.probe.isEmpty());
         QCOMPARE(readFile(out), QByteArray("previous\r\n"));
         QVERIFY(d.texts().isEmpty());
-        QCOMPARE(d.log(end.probe).last(),
-                 "(error) Export interrupted after 0 of 4 subscribers; " + out + " was not replaced");
+        QCOMPARE(d.log(end.probe).last(), "(error) Export interrupted after 0 of 4 subscribers; " + out + " was not replaced");
     }
 
     // The whole export with keys alone: F10 reaches the menus, Tab reaches every button, the grid lets Tab go and

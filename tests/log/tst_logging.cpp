@@ -46,8 +46,7 @@ private Q_SLOTS:
 
         const QByteArray bytes = readFile(path);
         const QByteArray rule(61, '*');
-        const QByteArray expectedStart = "\r\n" + rule +
-                                         "\r\nRunning tarnwick version: 1.0.1\r\n\r\n"
+        const QByteArray expectedStart = "\r\n" + rule + "\r\nRunning tarnwick version: 1.0.1\r\n\r\n"
                                          "Search for '(error)' or '(warning)' to find logged errors and warnings "
                                          "during the import process.\r\n\r\n" +
                                          rule + "\r\n\r\nStarting process at:";

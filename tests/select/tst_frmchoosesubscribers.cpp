@@ -90,7 +90,7 @@ private Q_SLOTS:
         p.setText(u"txtSubscriberExtensionRangeHigh"_s, u"200"_s);
         p.child<QComboBox>(u"ComSubscribersCOS"_s)->setCurrentText(u"Executives"_s);
         p.setText(u"txtDisplayNameSubString"_s, u"exec;smith"_s);
-        QStringList found;  // each mode's entry, then what it found
+        QStringList found; // each mode's entry, then what it found
         QStringList spoken; // what a screen reader announces for each mode's inputs
         for (int mode = 0; mode < 6; ++mode) {
             p.setMode(mode);
