@@ -419,12 +419,9 @@ private Q_SLOTS:
         // One line per row when stderr is no terminal; the questions are answered No; the log folder comes first.
         QTest::newRow("all") << all << 0 << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n"
                              << true << "[4 of 4] No Ext";
-        QTest::newRow("range") << "--range|1001-1002|-o|o.csv" << 0 << "[2 of 2] Nobody" << true << "";
         QTest::newRow("range: no extension, in no range, told once")
             << "--range|0-9999|-o|o.csv" << 0
             << "\nSubscribers without an extension lie in no range and were not added: 1\n[1 of 3]" << true << "";
-        QTest::newRow("one query per row") << "--all|--per-row-queries|-o|o.csv" << 0 << "[4 of 4] No Ext\n" << true
-                                           << "[4 of 4] No Ext";
         QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]" << true << "";
         QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
                                        << "";
@@ -445,10 +442,6 @@ private Q_SLOTS:
                                      << "";
         QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user" << false
                                        << "";
-        // A marker inside a name is no error line.
-        QTest::newRow("(error) in a name")
-            << all << 0 << "[5 of 5] Ops (error) team\n" + ExportRun::completionMessage(0, 0) << true
-            << "Ops (error) team";
         // The disk fills part way through the walk, or only with the last bytes at the close.
         QTest::newRow("disk full in the walk") << all << 1 << "Error in WriteSubInfoToFile on frmDumpInfo:Disk full\n"
                                                << false << walkWrite;
@@ -495,8 +488,6 @@ private Q_SLOTS:
                 {"S-LONG", "long", {}, {}, "Smith " + QString(90, u'x'), "1004", "H-L", "C1", 1});
             launch.columns = 60;
         }
-        if (tag == "(error) in a name")
-            env.database().addSubscriber({"S-OPS", "ops", {}, {}, "Ops (error) team", "1003", "H-S-OPS", "C1", 1});
         if (tag.startsWith("disk full")) { // about 1 KiB a row; the log stays small
             const int rows = tag.endsWith("walk") ? 200 : 8;
             for (int i = 0; i < rows; ++i)
