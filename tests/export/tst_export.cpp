@@ -426,7 +426,6 @@ private Q_SLOTS:
         QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
                                        << "";
         QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
-        QTest::newRow("errors logged") << all << 1 << ExportRun::completionMessage(1, 0) << true << "(error) 94";
         QTest::newRow("errors logged, summary") << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
         QTest::newRow("errors logged, quiet: the log named") << all + "|-q" << 1 << "=Log: " << true << "(error) 94";
         QTest::newRow("quiet") << all + "|-q" << 0 << "=" << true << "";
@@ -455,9 +454,6 @@ private Q_SLOTS:
                                           << true << "[4 of 4]";
         QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true
                                          << "";
-        QTest::newRow("a file named logs") // an "(error)" told: not a clean run
-            << all << 1 << "(error):75 (Path/File access error) in procedure GenerateNewLogFileName of Module Module1\n"
-            << true << "[4 of 4]";
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
                                  << "            (warning) Written with '?' for characters the code page cannot hold: "
@@ -513,8 +509,6 @@ private Q_SLOTS:
             if (output.contains("%1"))
                 output = output.arg(env.folder());
         }
-        if (tag == "a file named logs")
-            QVERIFY(QFile(env.path("logs")).open(QIODevice::WriteOnly));
         const QStringList args = arguments.split(u'|');
         const qsizetype o = std::max(args.indexOf("-o"), args.indexOf("--output"));
         const QString target = env.path(o >= 0 && o + 1 < args.size() ? args[o + 1] : u"o.csv"_s);
