@@ -347,8 +347,8 @@ private Q_SLOTS:
 #endif
 
 #ifndef EXPORT_ON_POSTGRES
-    // The command's options as the parser reads them: what it chose, or what is wrong (command() shows how the
-    // program tells it).
+    // The command's options as the parser reads them: what it chose, or what is wrong (command() runs the program
+    // with the other modes, and shows how it tells a wrong option).
     void options_data()
     {
         QTest::addColumn<QString>("arguments"); // separated by '|'
@@ -356,17 +356,12 @@ private Q_SLOTS:
         const auto row = [](const char* tag, const char* arguments, const QString& parsed) {
             QTest::newRow(tag) << QString::fromUtf8(arguments) << parsed;
         };
-        row("all, the output's short name", "--all|-o|o.csv", "mode 1|o.csv");
         row("range: a leading minus is the low bound's sign", "--range| -5-10|--output=o.csv", "mode 2| -5|10|o.csv");
-        row("csv", "--csv|in.csv|-o|o.csv", "mode 6|in.csv|o.csv");
-        row("cos by its name", "--cos|Night Shift|-o|o.csv", "mode 7|Night Shift|o.csv");
-        row("name contains", "--name-contains|smith;müller|-o|o.csv", "mode 10|smith;müller|o.csv");
         row("cos contains", "--cos-contains|faul|-o|o.csv", "mode 11|faul|o.csv");
         row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|-q|--summary=json",
             "mode 1|o.csv|utf-8|per row|quiet|json");
         row("code page", "--all|-o|o.csv|--encoding|code-page", "mode 1|o.csv");
         row("help wins", "--all|--help", "help");
-        row("version", "--version", "version");
         row("output without a file", "--all|-o", "Missing value after '-o'.");
         row("unknown option", "--all|--colour|-o|o.csv", "Unknown option 'colour'.");
         row("an argument", "--all|-o|o.csv|x", "Unexpected argument: x");
@@ -394,12 +389,8 @@ private Q_SLOTS:
         for (const auto& [set, name] : flags)
             if (set)
                 got << QString::fromLatin1(name);
-        using Action = ExportCommandOptions::Action;
-        QCOMPARE(!o.error.isEmpty()            ? o.error
-                 : o.action == Action::Help    ? u"help"_s
-                 : o.action == Action::Version ? u"version"_s
-                                               : got.join(u'|'),
-                 parsed);
+        const bool help = o.action == ExportCommandOptions::Action::Help;
+        QCOMPARE(!o.error.isEmpty() ? o.error : help ? u"help"_s : got.join(u'|'), parsed);
     }
 
     // tarnwick-export itself in the fixture's folder, over a previous o.csv: replaced when the export wrote it whole,
