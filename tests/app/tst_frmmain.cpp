@@ -68,17 +68,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("registry");
         QTest::addColumn<QString>("message"); // empty: the gates pass
-        const QString key = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n";
         QTest::newRow("4.0(3.100) Exchange") << at(0x00040000, 0x00030064, kExchange) << "";
         QTest::newRow("4.0(3.99)") << at(0x00040000, 0x00030063, kExchange) << kTooOld;
-        QTest::newRow("no version values")
-            << "Windows Registry Editor Version 5.00\r\n" + key + "\"IDCProgID\"=\"" + kExchange + '"' << kTooOld;
         // The version gate comes first, so an old Domino install hears only of its version.
         QTest::newRow("old Domino install") << at(0x00040000, 0x00020000, kDomino) << kTooOld;
         QTest::newRow("Domino") << at(0x00040000, 0x00030064, kDomino) << kNoDomino;
         QTest::newRow("Domino in lower case") << at(0x00040000, 0x00030064, kDomino.toLower()) << kNoDomino;
+        // No IDCProgID (the registry's reading gives its default for a missing key or value alike).
         QTest::newRow("IDCProgID key missing") << TestEnvironment::registryText() << "";
-        QTest::newRow("value missing") << TestEnvironment::registryText() + key + "\"Other\"=\"" + kDomino + '"' << "";
         QTest::newRow("Domino id with more text") << at(0x00040000, 0x00030064, kDomino + 'x') << "";
     }
 
