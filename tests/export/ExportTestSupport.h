@@ -53,12 +53,6 @@ inline const QStringList kOwnerLog{"        Processing private list=team", "    
                                    "            No members found for this private list"};
 inline const QString kNoListsLine = "    No private lists configured for this subscriber";
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline QByteArray crlfFile(const QStringList& lines)
 {
     return lines.isEmpty() ? QByteArray() : (lines.join("\r\n") + "\r\n").toUtf8();
@@ -137,12 +131,8 @@ inline void startExportBinary(QProcess& process, const QString& folder, const QS
 {
     const QDir dir(folder);
     QFile::copy(TARNWICK_BINARY_DIR "/bin/tarnwick-export", dir.filePath("tarnwick-export"));
-    QFile registry(dir.filePath("registry.reg"));
-    if (registry.open(QIODevice::WriteOnly))
-        registry.write(registryText.toUtf8());
-    registry.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TARNWICK_REGISTRY", registry.fileName());
+    environment.insert("TARNWICK_REGISTRY", writeFile(dir.filePath("registry.reg"), registryText.toUtf8()));
     for (const QString& setting : launch.environment)
         environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
     if (launch.asNobody) { // the build folder may be closed to nobody: the driver map goes beside the copy

@@ -39,12 +39,6 @@ inline QStringList gridAliases(const SelectionGrid& grid)
     return out;
 }
 
-inline QString writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
-}
-
 inline const QString kUnreachable = demo::DemoDatabase::sqliteConnectionString(u"/no/such/folder/OrvaneDb"_s);
 
 // Failure reports with the driver's number and words cut out: "Error ... in procedure X".

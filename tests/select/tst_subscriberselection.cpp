@@ -74,14 +74,11 @@ private Q_SLOTS:
         row("type 2 never", 2, u"200-9999"_s, names("jsmith nofirst"), {kLostCos, kNullExtension}, u"4 of 7"_s);
         row("reversed", 2, u"200-100"_s, none, order);
         row("negative", 2, u"-5-100"_s, none, order);
+        // Text the value cannot read whole is refused, never read as its first digits or as 0 (numberTexts holds
+        // the rule over many more texts); either bound.
         row("letters", 2, u"abc-100"_s, none, invalid);
-        row("empty", 2, u"1-"_s, none, invalid);
-        row("infinity", 2, u"0-inf"_s, none, invalid);
-        // Text the value cannot read whole is refused, never read as its first digits or as 0.
         row("group separators", 2, u"1,000-2,000"_s, none, invalid);
-        row("no-break space before a bound", 2, u"\u00a0100-200"_s, none, invalid);
-        row("line feed before a bound", 2, u"100-\n200"_s, none, invalid);
-        row("beyond a double", 2, u"0-1e999"_s, none, invalid);
+        row("empty", 2, u"1-"_s, none, invalid);
         row("all, none of types 1 and 3", 1, {}, none, {u"No subscribers found in database!"_s}, {},
             u"WHERE SubscriberType=2"_s);
         row("range, none of types 1 and 3", 2, u"0-99999"_s, none,

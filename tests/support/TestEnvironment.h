@@ -7,12 +7,26 @@
 
 #include "DemoDatabase.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdint>
 #include <memory>
 
 namespace tarnwick::test {
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The path when the bytes were written whole, else empty.
+inline QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+}
 
 // Everything a core test needs, in a fresh temporary folder that serves as the program folder: a recorder for the
 // administrator's side, a fixed clock, a registry, the program-wide context, and on request a product database.
