@@ -129,7 +129,9 @@ struct PrivateListWalk::ChunkRead
     qsizetype first = 0;
     qsizetype next = 0; // the first owner, from here on, that this chunk does not hold
     QSet<QString> owners;
-    BackgroundRead<std::unique_ptr<Chunk>> read;
+    // Read side by side, on connections of their own.
+    BackgroundRead<std::unique_ptr<Chunk>> lists;
+    BackgroundRead<std::unique_ptr<Chunk>> members;
 };
 
 // An untaken read is waited for: it holds nothing of the walk's, and the
@@ -158,11 +160,16 @@ std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsiz
     }
     while (i < m_owners.size() && seen.contains(m_owners[i]))
         ++i;
-    if (!m_reader)
-        m_reader = std::make_unique<ReadThread>();
-    BackgroundRead<std::unique_ptr<Chunk>> read(
-        *m_reader, [owners, connection = m_app.strConnectionString] { return readChunk(owners, connection); });
-    return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(read)});
+    if (!m_memberReader) {
+        m_listReader = std::make_unique<ReadThread>();
+        m_memberReader = std::make_unique<ReadThread>();
+    }
+    const QString& connection = m_app.strConnectionString;
+    BackgroundRead<std::unique_ptr<Chunk>> lists(
+        *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists); });
+    BackgroundRead<std::unique_ptr<Chunk>> members(
+        *m_memberReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Members); });
+    return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(lists), std::move(members)});
 }
 
 const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObjectId)
@@ -176,7 +183,15 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
             reading = startChunkRead(at);
         // Reading a chunk takes a while (seconds over a slow network): the
         // windows are kept alive meanwhile, and Exit is heard.
-        std::unique_ptr<Chunk> read = reading->read.take([this] { m_app.ui.yield(); });
+        std::unique_ptr<Chunk> read = reading->lists.take([this] { m_app.ui.yield(); });
+        std::unique_ptr<Chunk> members = reading->members.take([this] { m_app.ui.yield(); });
+        if (read->read && members->read) {
+            read->members = std::move(members->members);
+            read->memberRows = std::move(members->memberRows);
+        } else {
+            *read = Chunk(); // walked one row at a time
+        }
+        members.reset();
         read->owners = std::move(reading->owners);
         // The walked chunk is freed only now, between two reads: freed while
         // a reading thread filled the next, it kept both threads waiting on
@@ -190,73 +205,82 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
 }
 
 std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners,
-                                                                   const QString& connectionString)
+                                                                   const QString& connectionString, ChunkPart part)
 {
     auto chunk = std::make_unique<Chunk>();
     const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
     chunk->read = StepRunner().run([&] {
-        // Which owners each stored ParentObjectID stands for, as the database
-        // compares them: letter case and trailing blanks are its business.
-        QHash<QString, QStringList> ownersOf;
-        for (qsizetype first = 0; first < owners.size(); first += kKeysPerQuery) {
-            const QStringList some = owners.mid(first, kKeysPerQuery);
-            Recordset pairs;
-            pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
-                           QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
-                       connectionString);
-            for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
-                QStringList& of = ownersOf[pairs.text(1)];
-                const QString& owner = some.at(pairs.value(0).toLongLong());
-                if (!of.contains(owner))
-                    of.append(owner);
-            }
-        }
-        // The lists themselves from one table read, without a join, so that
-        // each owner's come in the order its own query would give them.
-        chunk->lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, connectionString);
-        QSet<QString> listIds;
-        qsizetype row = 0;
-        for (chunk->lists.moveFirst(); !chunk->lists.atEnd(); chunk->lists.moveNext(), ++row) {
-            const QVariant parent = chunk->lists.value(QStringLiteral("ParentObjectID"));
-            if (!parent.isNull()) {
-                for (const QString& owner : ownersOf.value(valueToText(parent)))
-                    chunk->listRows[owner].push_back(row);
-            }
-            // A list read twice (for two owners, or twice for one) would
-            // bring its members twice: such a chunk is walked one row at a time.
-            const QVariant id = chunk->lists.value(QStringLiteral("PersonalDListOBjectID"));
-            if (!id.isNull() && !insertNew(listIds, valueToText(id)))
-                throw Failure(ErrorNumber::DatabaseError, QStringLiteral("A private list read twice"));
-        }
-        // The member fields the walk reads: a view without one fails here and
-        // the chunk is walked one row at a time, which reports it as ever.
-        chunk->members.open(
-            // The member's id is written only beside a member without an alias:
-            // for the others an empty one is read, which saves two fifths of
-            // the text a chunk brings. A null id stays null.
-            QStringLiteral("SELECT m.ObjectType, CASE WHEN m.Alias IS NULL THEN m.ObjectID WHEN m.ObjectID IS NULL "
-                           "THEN NULL ELSE '' END AS ObjectID, m.Alias, m.DisplayName, ") +
-                singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
-                                      kSubscriberExtension) +
-                QStringLiteral(", ") +
-                singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
-                                      kPublicListExtension) +
-                QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
-                QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
-                               "l.PersonalDListOBjectID") +
-                ofOwners,
-            connectionString);
-        row = 0;
-        for (chunk->members.moveFirst(); !chunk->members.atEnd(); chunk->members.moveNext(), ++row)
-            chunk->memberRows[chunk->members.text(kListKey)].push_back(row);
+        if (part == ChunkPart::Lists)
+            readLists(*chunk, owners, ofOwners, connectionString);
+        else
+            readMembers(*chunk, ofOwners, connectionString);
     });
-    if (!chunk->read) {
-        chunk->lists = Recordset();
-        chunk->members = Recordset();
-        chunk->listRows.clear();
-        chunk->memberRows.clear();
-    }
+    if (!chunk->read)
+        *chunk = Chunk();
     return chunk;
+}
+
+void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const QString& ofOwners,
+                                const QString& connectionString)
+{
+    // Which owners each stored ParentObjectID stands for, as the database
+    // compares them: letter case and trailing blanks are its business.
+    QHash<QString, QStringList> ownersOf;
+    for (qsizetype first = 0; first < owners.size(); first += kKeysPerQuery) {
+        const QStringList some = owners.mid(first, kKeysPerQuery);
+        Recordset pairs;
+        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
+                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
+                   connectionString);
+        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
+            QStringList& of = ownersOf[pairs.text(1)];
+            const QString& owner = some.at(pairs.value(0).toLongLong());
+            if (!of.contains(owner))
+                of.append(owner);
+        }
+    }
+    // The lists themselves from one table read, without a join, so that
+    // each owner's come in the order its own query would give them.
+    chunk.lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, connectionString);
+    QSet<QString> listIds;
+    qsizetype row = 0;
+    for (chunk.lists.moveFirst(); !chunk.lists.atEnd(); chunk.lists.moveNext(), ++row) {
+        const QVariant parent = chunk.lists.value(QStringLiteral("ParentObjectID"));
+        if (!parent.isNull()) {
+            for (const QString& owner : ownersOf.value(valueToText(parent)))
+                chunk.listRows[owner].push_back(row);
+        }
+        // A list read twice (for two owners, or twice for one) would
+        // bring its members twice: such a chunk is walked one row at a time.
+        const QVariant id = chunk.lists.value(QStringLiteral("PersonalDListOBjectID"));
+        if (!id.isNull() && !insertNew(listIds, valueToText(id)))
+            throw Failure(ErrorNumber::DatabaseError, QStringLiteral("A private list read twice"));
+    }
+}
+
+void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString)
+{
+    // The member fields the walk reads: a view without one fails here and
+    // the chunk is walked one row at a time, which reports it as ever.
+    chunk.members.open(
+        // The member's id is written only beside a member without an alias:
+        // for the others an empty one is read, which saves two fifths of
+        // the text a chunk brings. A null id stays null.
+        QStringLiteral("SELECT m.ObjectType, CASE WHEN m.Alias IS NULL THEN m.ObjectID WHEN m.ObjectID IS NULL "
+                       "THEN NULL ELSE '' END AS ObjectID, m.Alias, m.DisplayName, ") +
+            singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
+                                  kSubscriberExtension) +
+            QStringLiteral(", ") +
+            singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
+                                  kPublicListExtension) +
+            QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
+            QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
+                           "l.PersonalDListOBjectID") +
+            ofOwners,
+        connectionString);
+    qsizetype row = 0;
+    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row)
+        chunk.memberRows[chunk.members.text(kListKey)].push_back(row);
 }
 
 void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,

@@ -97,16 +97,22 @@ private:
     const Chunk* chunkFor(const QString& ownerObjectId);
     // Starts reading the chunk whose first owner is m_owners[first].
     std::unique_ptr<ChunkRead> startChunkRead(qsizetype first);
-    // Reads on a thread of its own, so that it holds nothing of the walk's.
-    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString);
+    // A chunk's lists and its members are read side by side, each on a
+    // thread of its own, so that a read holds nothing of the walk's.
+    enum class ChunkPart { Lists, Members };
+    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString, ChunkPart part);
+    static void readLists(Chunk& chunk, const QStringList& owners, const QString& ofOwners,
+                          const QString& connectionString);
+    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
     QStringList m_owners;
     qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
-    // Reads every chunk, one after another, on one connection; made before
-    // and ended after the reads below.
-    std::unique_ptr<ReadThread> m_reader;
+    // Read every chunk's lists and members, one chunk after another, each
+    // keeping its connection; made before and ended after the reads below.
+    std::unique_ptr<ReadThread> m_listReader;
+    std::unique_ptr<ReadThread> m_memberReader;
     std::unique_ptr<Chunk> m_chunk;
     std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
     const Chunk* m_reading = nullptr; // the chunk of the owner being walked
