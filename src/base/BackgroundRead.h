@@ -38,32 +38,19 @@ private:
     std::thread m_thread;
 };
 
-// A read of the product database on a thread of its own, started when made
-// and taken when needed, so that the waiting thread can keep its windows
-// drawn and hear Exit while a long read runs. The thread opens its own
-// connections (a connection belongs to the thread that made it): a thread
-// made for the one read closes them when it ends; a ReadThread keeps them for
-// its next read. What the read throws is thrown by take().
+// A read of the product database on another thread, started when made and
+// taken when needed, so that the waiting thread can keep its windows drawn
+// and hear Exit while a long read runs. It runs on the ReadThread given, or
+// on one of its own that ends (closing its connections) with it. What the
+// read throws is thrown by take().
 template <typename T> class BackgroundRead
 {
 public:
-    explicit BackgroundRead(std::function<T()> read)
-        : m_result(std::async(std::launch::async, [read = std::move(read)] {
-              struct CloseConnections
-              {
-                  ~CloseConnections() { closeThreadConnections(); }
-              } closing;
-              return read();
-          }))
+    explicit BackgroundRead(std::function<T()> read) : m_ownThread(std::make_unique<ReadThread>())
     {
+        start(*m_ownThread, std::move(read));
     }
-
-    BackgroundRead(ReadThread& thread, std::function<T()> read)
-    {
-        auto task = std::make_shared<std::packaged_task<T()>>(std::move(read));
-        m_result = task->get_future();
-        thread.post([task] { (*task)(); });
-    }
+    BackgroundRead(ReadThread& thread, std::function<T()> read) { start(thread, std::move(read)); }
 
     BackgroundRead(BackgroundRead&&) noexcept = default;
     BackgroundRead& operator=(BackgroundRead&&) = delete;
@@ -83,6 +70,14 @@ public:
     }
 
 private:
+    void start(ReadThread& thread, std::function<T()> read)
+    {
+        auto task = std::make_shared<std::packaged_task<T()>>(std::move(read));
+        m_result = task->get_future();
+        thread.post([task] { (*task)(); });
+    }
+
+    std::unique_ptr<ReadThread> m_ownThread; // ended after the wait above
     std::future<T> m_result;
 };
 

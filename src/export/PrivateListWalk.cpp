@@ -134,8 +134,8 @@ struct PrivateListWalk::ChunkRead
     BackgroundRead<std::unique_ptr<Chunk>> members;
 };
 
-// An untaken read is waited for: it holds nothing of the walk's, and the
-// thread must end before the program does.
+// The reads in flight are waited for, then the reading threads end and
+// close their connections.
 PrivateListWalk::~PrivateListWalk() = default;
 
 void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
@@ -191,11 +191,11 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
         } else {
             *read = Chunk(); // walked one row at a time
         }
-        members.reset();
         read->owners = std::move(reading->owners);
-        // The walked chunk is freed only now, between two reads: freed while
-        // a reading thread filled the next, it kept both threads waiting on
-        // the allocator's locks.
+        // What is walked no more is freed only now, between two reads: freed
+        // while a reading thread filled the next, it kept both threads
+        // waiting on the allocator's locks.
+        members.reset();
         m_chunk = std::move(read);
         // The next chunk is read while this one is walked.
         if (reading->next < m_owners.size())
@@ -215,8 +215,6 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
         else
             readMembers(*chunk, ofOwners, connectionString);
     });
-    if (!chunk->read)
-        *chunk = Chunk();
     return chunk;
 }
 

@@ -54,11 +54,12 @@ inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 // order its own query gives), and the lists' members with each member's
 // extension; then it walks what it read, writing the same rows and log lines
 // as the walk that asks one row at a time. A chunk whose set query fails is
-// walked one row at a time, so its failures read the same. Chunks are read on
-// a thread of their own: the next one while this thread walks the current
-// one, so reading and writing overlap, and this thread keeps the windows
-// alive while it waits. The context's perRowQueries keeps the
-// one-row-at-a-time walk throughout.
+// walked one row at a time, so its failures read the same. A chunk's lists
+// and its members are read side by side on two threads, each keeping its
+// connection from chunk to chunk; the next chunk is read while this thread
+// walks the current one, and this thread keeps the windows alive while it
+// waits. The context's perRowQueries keeps the one-row-at-a-time walk
+// throughout.
 class PrivateListWalk
 {
 public:
