@@ -48,6 +48,31 @@ qint64 cpuMilliseconds()
 #endif
 }
 
+QStringList measureInChild(const QStringList& args, const QString& odbcMap)
+{
+    QProcess child;
+    if (!odbcMap.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ODBCSYSINI"), odbcMap);
+        child.setProcessEnvironment(env);
+    }
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    child.waitForFinished(-1);
+    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("RESULT ")))
+            return line.mid(7).trimmed().split(QLatin1Char(' '));
+    }
+    return {};
+}
+
+int roundsOption(const QStringList& args, int fallback)
+{
+    const qsizetype at = args.indexOf(QStringLiteral("--rounds"));
+    return at >= 0 && at + 1 < args.size() ? qMax(1, args[at + 1].toInt()) : fallback;
+}
+
 QString postgresOdbcMap()
 {
     return QStringLiteral(TARNWICK_ODBC_PG_DIR);

@@ -30,6 +30,13 @@ template <typename T> T median(std::vector<T> values)
     std::sort(values.begin(), values.end());
     return values.empty() ? T() : values[values.size() / 2];
 }
+// Runs this program again with `args` (a measuring mode, so that each
+// measurement has a process and a peak memory of its own; `odbcMap`, when
+// given, is its ODBCSYSINI) and returns the fields of the "RESULT " line it
+// printed; none when it printed none.
+QStringList measureInChild(const QStringList& args, const QString& odbcMap = QString());
+// The value of --rounds in `args`, at least 1; `fallback` without one.
+int roundsOption(const QStringList& args, int fallback);
 // Peak resident memory of this process in KiB (-1 where unknown).
 long peakRssKiB();
 // CPU time (user and system) this process has used, in milliseconds.

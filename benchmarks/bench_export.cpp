@@ -116,26 +116,11 @@ struct Result
 std::optional<Result> runPath(const QString& path, const QString& connection, const QString& odbcMap,
                               const QString& folder)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ODBCSYSINI"), odbcMap);
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure"), path, connection, folder});
-    child.waitForFinished(-1);
-    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
-        if (!line.startsWith(QLatin1String("RESULT ")))
-            continue;
-        const QStringList f = line.split(QLatin1Char(' '));
-        if (f.size() < 11)
-            break;
-        Result r{f[1].toLongLong(), f[2].toLongLong(),
-                 f[3].toLongLong(), f[4].toLongLong(),
-                 f[5].toLongLong(), f[6].toLongLong(),
-                 f[7].toLongLong(), f[8].toLongLong(),
-                 f[9].toLongLong(), QStringList(f.mid(10)).join(QLatin1Char(' '))};
-        return r;
+    const QStringList f = measureInChild({QStringLiteral("--measure"), path, connection, folder}, odbcMap);
+    if (f.size() >= 10) {
+        const auto n = [&f](int i) { return f[i].toLongLong(); };
+        return Result{n(0), n(1), n(2), n(3), n(4),
+                      n(5), n(6), n(7), n(8), QStringList(f.mid(9)).join(QLatin1Char(' '))};
     }
     std::fprintf(stderr, "bench_export: the %s path gave no result\n", qPrintable(path));
     return std::nullopt;
@@ -217,14 +202,12 @@ int main(int argc, char** argv)
         const bool postgres = args.contains(QStringLiteral("--postgres"));
         double delayMs = 0;
         QStringList paths{QStringLiteral("per-row"), QStringLiteral("sets")};
-        int rounds = postgres ? 1 : 3;
+        const int rounds = roundsOption(args, postgres ? 1 : 3);
         for (qsizetype i = 0; i + 1 < args.size(); ++i) {
             if (args[i] == QLatin1String("--delay-ms"))
                 delayMs = args[i + 1].toDouble();
             else if (args[i] == QLatin1String("--paths"))
                 paths = args[i + 1].split(QLatin1Char(','));
-            else if (args[i] == QLatin1String("--rounds"))
-                rounds = qMax(1, args[i + 1].toInt());
         }
 
         const LargeDatabase database(args);

@@ -25,7 +25,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTextStream>
 
@@ -123,25 +122,14 @@ int main(int argc, char** argv)
               << "| load | path | grid rows | wall ms | CPU ms | queries | peak MiB | messages |\n"
               << "|---|---|---|---|---|---|---|---|\n";
         out().flush();
-        int rounds = 3;
-        const qsizetype roundsAt = args.indexOf(QStringLiteral("--rounds"));
-        if (roundsAt >= 0 && roundsAt + 1 < args.size())
-            rounds = qMax(1, args[roundsAt + 1].toInt());
+        const int rounds = roundsOption(args, 3);
         for (const char* what : {"all", "csv"}) {
             std::vector<double> roundRatios;
             for (int round = 0; round < rounds; ++round) {
                 QList<qint64> wall;
                 for (const char* path : {"per-row", "sets"}) {
-                    QProcess child;
-                    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-                    child.start(QCoreApplication::applicationFilePath(),
-                                {QStringLiteral("--measure"), QString::fromLatin1(what), QString::fromLatin1(path),
-                                 database, csv});
-                    child.waitForFinished(-1);
-                    const QStringList f = QString::fromLocal8Bit(child.readAllStandardOutput())
-                                              .section(QStringLiteral("RESULT "), 1)
-                                              .trimmed()
-                                              .split(QLatin1Char(' '));
+                    const QStringList f = measureInChild({QStringLiteral("--measure"), QString::fromLatin1(what),
+                                                          QString::fromLatin1(path), database, csv});
                     if (f.size() < 6)
                         continue;
                     wall << f[1].toLongLong();
