@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -37,7 +38,7 @@ struct Column
     std::vector<SQLBIGINT> integers;
     std::vector<double> doubles;
     std::vector<SQLLEN> lengths;
-    QString above; // the text last read in this column
+    std::array<QString, 64> recent; // texts read in this column, by their hash
 };
 
 // The text buffer of the column in that place: kept by the thread between
@@ -146,15 +147,18 @@ QString textOf(const SQLWCHAR* data, SQLLEN bytes)
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(data), textSize(data, bytes));
 }
 
-// The text of a cell, shared with the cell above it when the two are the same:
-// a list's id beside each of its members, say, is then held once.
-QString textOf(const SQLWCHAR* data, SQLLEN bytes, QString& above)
+// The text of a cell, shared with an equal one read in the same column not
+// long before: a list's id beside each of its members, a class of service
+// beside each subscriber, common first names are then held once each.
+template <size_t N> QString textOf(const SQLWCHAR* data, SQLLEN bytes, std::array<QString, N>& recent)
 {
-    const qsizetype size = textSize(data, bytes);
-    if (size == 0 || above.size() != size ||
-        std::memcmp(above.constData(), data, size_t(size) * sizeof(SQLWCHAR)) != 0)
-        above = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), size);
-    return above;
+    const QStringView text(reinterpret_cast<const char16_t*>(data), textSize(data, bytes));
+    if (text.isEmpty())
+        return QString::fromUtf16(text.utf16(), 0);
+    QString& slot = recent[qHash(text) % N];
+    if (slot != text)
+        slot = QString::fromUtf16(text.utf16(), text.size());
+    return slot;
 }
 
 } // namespace
@@ -257,7 +261,7 @@ std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql
                     // Longer than its column said: cut short here, so read through Qt.
                     if (length < 0 || SQLULEN(length) >= column.width * sizeof(SQLWCHAR))
                         return std::nullopt;
-                    cells.append(QVariant(textOf(&column.texts[row * column.width], length, column.above)));
+                    cells.append(QVariant(textOf(&column.texts[row * column.width], length, column.recent)));
                     break;
                 case Kind::Int:
                     cells.append(QVariant(int(column.integers[row])));
