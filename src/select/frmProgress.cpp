@@ -16,11 +16,17 @@ class frmProgress::Labels : public SelectionProgress
 public:
     explicit Labels(frmProgress& window) : m_window(window) {}
     void setTitle(const QString& text) override { m_window.m_frameMainTitle->setTitle(text); }
-    void setCount(const QString& text) override { m_window.m_lblCount->setText(text); }
+    // Written for every row, but only seen when drawn: a label told each row
+    // lays itself out each time.
+    void setCount(const QString& text) override { m_window.m_count = text; }
     void setOf(const QString& text) override { m_window.m_labelOf->setText(text); }
     void setTotal(const QString& text) override { m_window.m_labelTotal->setText(text); }
     void show() override { m_window.showDrawn(); }
-    void hide() override { m_window.hide(); }
+    void hide() override
+    {
+        m_window.m_lblCount->setText(m_window.m_count);
+        m_window.hide();
+    }
     void repaint() override { m_window.drawIfDue(); }
 
 private:
@@ -50,6 +56,7 @@ frmProgress::frmProgress(QWidget* parent)
     };
     m_lblCount =
         label("lblCount", QStringLiteral("1"), twipsRect(60, 480, 975, 255), Qt::AlignRight);
+    m_count = m_lblCount->text();
     m_labelOf =
         label("labelOf", QStringLiteral("of"), twipsRect(1080, 480, 195, 255), Qt::AlignRight);
     m_labelTotal =
@@ -87,6 +94,7 @@ void frmProgress::draw()
 {
     // Expose and move events, and clicks that the refusing controls ignore.
     QCoreApplication::processEvents();
+    m_lblCount->setText(m_count);
     repaint();
     m_sinceDrawn.start();
 }

@@ -37,6 +37,7 @@ private:
     void draw();
 
     QElapsedTimer m_sinceDrawn;
+    QString m_count; // the count last written, shown when next drawn
     class Labels;
     QGroupBox* m_frameMainTitle;
     QLabel* m_lblCount;
