@@ -43,6 +43,9 @@ public:
     bool atEnd() const;  // the old EOF test
 
     bool hasField(const QString& name) const;
+    // The place of the first column of that name, -1 when there is none or
+    // the recordset is closed: a walk of many rows finds its columns once.
+    int columnIndex(const QString& name) const { return m_open ? findColumn(name) : -1; }
     QVariant value(const QString& name) const;      // null QVariant for a null value
     QVariant value(int column) const;
     bool isNull(const QString& name) const;

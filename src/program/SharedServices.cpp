@@ -67,9 +67,14 @@ void SharedServices::ViewInTextEditor(const QString& path)
 
 QString GetFieldString(const Recordset& recordset, const QString& fieldName)
 {
+    return GetFieldString(recordset, recordset.columnIndex(fieldName));
+}
+
+QString GetFieldString(const Recordset& recordset, int column)
+{
     QString result;
     StepRunner().run([&] {
-        const QVariant value = recordset.value(fieldName);
+        const QVariant value = recordset.value(column);
         if (!value.isNull())
             result = valueToText(value);
     });

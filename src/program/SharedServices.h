@@ -36,5 +36,6 @@ private:
 
 // The field's value as text; empty for a null value, a missing field or no current row.
 QString GetFieldString(const Recordset& recordset, const QString& fieldName);
+QString GetFieldString(const Recordset& recordset, int column);
 
 } // namespace tarnwick

@@ -306,10 +306,12 @@ bool CsvSubscriberImport::addFromRows(const Recordset& rs, const std::vector<qsi
 {
     // As addFound: a row whose id cannot be read is passed over.
     std::vector<std::pair<QString, SubscriberFound>> found;
+    const RowLookupColumns lookups(rs);
+    const int idColumn = rs.columnIndex(QStringLiteral("ObjectID"));
     for (const qsizetype r : rows) {
         const Recordset one = rs.rowsOf({r});
-        if (const std::optional<QString> id = StepRunner().value([&] { return one.text(QStringLiteral("ObjectID")); }))
-            found.emplace_back(*id, foundInRow(one));
+        if (const std::optional<QString> id = StepRunner().value([&] { return one.text(idColumn); }))
+            found.emplace_back(*id, foundInRow(one, lookups));
     }
     if (found.empty())
         return false;

@@ -186,21 +186,28 @@ const QString kMatchCount =
 
 // The subscriber's texts in one order, whichever query brought them: its own
 // columns, or the lookup's names beside a selection query's row.
-void readSubscriberTexts(SubscriberFound& found, const Recordset& rs, bool lookupNames)
+void readSubscriberTexts(SubscriberFound& found, const Recordset& rs, const RowLookupColumns::Texts& columns)
+{
+    found.alias = GetFieldString(rs, columns.alias);
+    found.firstName = GetFieldString(rs, columns.firstName);
+    found.lastName = GetFieldString(rs, columns.lastName);
+    found.displayName = GetFieldString(rs, columns.displayName);
+    found.extension = GetFieldString(rs, columns.extension);
+    found.handlerId = GetFieldString(rs, columns.handlerId);
+}
+
+// The subscriber's texts under the names its own row has, or the lookup's.
+RowLookupColumns::Texts textColumns(const Recordset& rs, bool lookupNames)
 {
     const auto column = [&](const char* field) {
         for (const auto& [source, name] : kLookupFields) {
             if (qstrcmp(source, field) == 0)
-                return QString::fromLatin1(lookupNames ? name : source);
+                return rs.columnIndex(QString::fromLatin1(lookupNames ? name : source));
         }
-        return QString::fromLatin1(field);
+        return -1;
     };
-    found.alias = GetFieldString(rs, column("Alias"));
-    found.firstName = GetFieldString(rs, column("FirstName"));
-    found.lastName = GetFieldString(rs, column("LastName"));
-    found.displayName = GetFieldString(rs, column("DisplayName"));
-    found.extension = GetFieldString(rs, column("DTMFAccessID"));
-    found.handlerId = GetFieldString(rs, column("CallHandlerObjectID"));
+    return {column("Alias"),        column("FirstName"),    column("LastName"),
+            column("DisplayName"), column("DTMFAccessID"), column("CallHandlerObjectID")};
 }
 
 } // namespace
@@ -232,7 +239,7 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
         });
         found.singleCos = !steps.test([&] { return cos.recordCount() != 1; });
         found.cosName = GetFieldString(cos, QStringLiteral("DisplayName"));
-        readSubscriberTexts(found, subscriber, false);
+        readSubscriberTexts(found, subscriber, textColumns(subscriber, false));
     }
     addFound(objectId, found);
 }
@@ -241,14 +248,15 @@ void SubscriberSelection::AddUserToGrid(const QString& objectId)
 QString withRowLookups(const QString& selectionSql, const QString& orderBy)
 {
     // The subscriber's row is joined only when it is the one row matched, so
-    // each selection row stays one row; its class of service is looked up
-    // from that row.
-    QString sql = QStringLiteral("SELECT q.*, ") + kMatchCount + QStringLiteral(" AS TarnwickMatches");
+    // each selection row stays one row, and a joined row needs no second
+    // count. Its class of service is looked up from that row: the name (a
+    // null one read as empty) when exactly one matches, else null.
+    QString sql = QStringLiteral("SELECT q.*, CASE WHEN u.SubscriberObjectId IS NULL THEN ") + kMatchCount +
+                  QStringLiteral(" ELSE 1 END AS TarnwickMatches");
     for (const auto& [field, name] : kLookupFields)
         sql += QStringLiteral(", u.") + QLatin1String(field) + QStringLiteral(" AS ") + QLatin1String(name);
-    sql += QStringLiteral(", (SELECT COUNT(*) FROM vw_COS c WHERE c.COSObjectID = u.COSObjectID) AS TarnwickCosMatches"
-                          ", (SELECT MAX(c.TextName) FROM vw_COS c WHERE c.COSObjectID = u.COSObjectID) AS "
-                          "TarnwickCosName FROM (") +
+    sql += QStringLiteral(", (SELECT CASE WHEN COUNT(*) = 1 THEN COALESCE(MAX(c.TextName), '') END FROM vw_COS c "
+                          "WHERE c.COSObjectID = u.COSObjectID) AS TarnwickCosName FROM (") +
            selectionSql +
            QStringLiteral(") q LEFT JOIN vw_Subscriber u ON u.SubscriberObjectId = q.ObjectID AND ") + kMatchCount +
            QStringLiteral(" = 1");
@@ -257,27 +265,35 @@ QString withRowLookups(const QString& selectionSql, const QString& orderBy)
     return sql;
 }
 
-SubscriberFound foundInRow(const Recordset& rs)
+RowLookupColumns::RowLookupColumns(const Recordset& rs)
+    : matches(rs.columnIndex(QStringLiteral("TarnwickMatches"))),
+      cosId(rs.columnIndex(QStringLiteral("TarnwickCosId"))),
+      cosName(rs.columnIndex(QStringLiteral("TarnwickCosName"))),
+      texts(textColumns(rs, true))
+{
+}
+
+SubscriberFound foundInRow(const Recordset& rs, const RowLookupColumns& columns)
 {
     SubscriberFound found;
     StepRunner steps;
-    found.single =
-        steps.value([&] { return rs.value(QStringLiteral("TarnwickMatches")).toLongLong() == 1; }).value_or(false);
-    const std::optional<QVariant> cosId = steps.value([&] { return rs.value(QStringLiteral("TarnwickCosId")); });
+    found.single = steps.value([&] { return rs.value(columns.matches).toLongLong() == 1; }).value_or(false);
+    const std::optional<QVariant> cosId = steps.value([&] { return rs.value(columns.cosId); });
     if (found.single && cosId && !cosId->isNull()) {
         found.cosId = valueToText(*cosId);
-        found.singleCos = steps.value([&] { return rs.value(QStringLiteral("TarnwickCosMatches")).toLongLong() == 1; })
-                              .value_or(false);
-        found.cosName = GetFieldString(rs, QStringLiteral("TarnwickCosName"));
-        readSubscriberTexts(found, rs, true);
+        const std::optional<QVariant> cosName = steps.value([&] { return rs.value(columns.cosName); });
+        found.singleCos = cosName && !cosName->isNull();
+        if (found.singleCos)
+            found.cosName = valueToText(*cosName);
+        readSubscriberTexts(found, rs, columns.texts);
     }
     return found;
 }
 
-void SubscriberSelection::addRow(const Recordset& rs, bool inSets, const QString& objectId)
+void SubscriberSelection::addRow(const Recordset& rs, const RowLookupColumns* lookups, const QString& objectId)
 {
-    if (inSets)
-        addFound(objectId, foundInRow(rs));
+    if (lookups)
+        addFound(objectId, foundInRow(rs, *lookups));
     else
         AddUserToGrid(objectId);
 }
@@ -301,15 +317,15 @@ void SubscriberSelection::addFound(const QString& objectId, const SubscriberFoun
     // Column 0 of the new row holds its own number.
     m_grid.AddItem(QString::number(m_grid.Rows()));
     const int row = m_grid.Rows() - 1;
-    m_grid.setCellChecked(row, m_grid.ColIndex(QStringLiteral("selected")), true);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Alias")), found.alias);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("DisplayName")), found.displayName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("FirstName")), found.firstName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("LastName")), found.lastName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("Extension")), found.extension);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("COS")), found.cosName);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("ObjectID")), objectId);
-    m_grid.setTextMatrix(row, m_grid.ColIndex(QStringLiteral("HandlerObjectID")), found.handlerId);
+    m_grid.setCellChecked(row, SelectionGrid::Selected, true);
+    m_grid.setTextMatrix(row, SelectionGrid::Alias, found.alias);
+    m_grid.setTextMatrix(row, SelectionGrid::DisplayName, found.displayName);
+    m_grid.setTextMatrix(row, SelectionGrid::FirstName, found.firstName);
+    m_grid.setTextMatrix(row, SelectionGrid::LastName, found.lastName);
+    m_grid.setTextMatrix(row, SelectionGrid::Extension, found.extension);
+    m_grid.setTextMatrix(row, SelectionGrid::COS, found.cosName);
+    m_grid.setTextMatrix(row, SelectionGrid::ObjectID, objectId);
+    m_grid.setTextMatrix(row, SelectionGrid::HandlerObjectID, found.handlerId);
 }
 
 bool SubscriberSelection::openSelection(Recordset& rs, const QString& sql, StepRunner& steps)
@@ -338,7 +354,8 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
         m_progress.show();
         m_progress.repaint();
     });
-    const bool inSets = openSelection(rs, sql, steps);
+    const std::optional<RowLookupColumns> lookups =
+        openSelection(rs, sql, steps) ? std::optional(RowLookupColumns(rs)) : std::nullopt;
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
         StepRunner().run([&] { m_progress.hide(); }); // not over the message
@@ -349,12 +366,13 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
     steps.run([&] { m_progress.setTotal(totalText(rs.recordCount())); });
     StepRunner().run([&] { m_grid.reserveRows(rs.recordCount()); });
     qint64 count = 0;
+    const int idColumn = rs.columnIndex(QStringLiteral("ObjectID"));
     steps.run([&] { rs.moveFirst(); });
     walkRows(rs, steps, [&] {
         if (!chosen(rs, steps))
             return;
-        if (const std::optional<QString> id = steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
-            addRow(rs, inSets, *id);
+        if (const std::optional<QString> id = steps.value([&] { return rs.text(idColumn); }))
+            addRow(rs, lookups ? &*lookups : nullptr, *id);
         ++count;
         steps.run([&] {
             m_progress.setCount(QString::number(count));
@@ -461,19 +479,20 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
         m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
     });
     Recordset rs;
-    const bool inSets = openSelection(rs, sql, steps);
+    const std::optional<RowLookupColumns> lookups =
+        openSelection(rs, sql, steps) ? std::optional(RowLookupColumns(rs)) : std::nullopt;
+    const int idColumn = rs.columnIndex(QStringLiteral("ObjectID"));
+    const int nameColumn = rs.columnIndex(QStringLiteral("DisplayName"));
     walkRows(rs, steps, [&] {
         // A null name contains nothing and is no failure.
-        const std::optional<QVariant> name =
-            steps.value([&] { return rs.value(QStringLiteral("DisplayName")); });
+        const std::optional<QVariant> name = steps.value([&] { return rs.value(nameColumn); });
         if (!name || name->isNull())
             return;
         const QString displayName = valueToText(*name);
         for (const QString& piece : std::as_const(pieces)) {
             if (displayName.contains(piece, Qt::CaseInsensitive)) {
-                if (const std::optional<QString> id =
-                        steps.value([&] { return rs.text(QStringLiteral("ObjectID")); }))
-                    addRow(rs, inSets, *id);
+                if (const std::optional<QString> id = steps.value([&] { return rs.text(idColumn); }))
+                    addRow(rs, lookups ? &*lookups : nullptr, *id);
                 break; // once per row, however many pieces match
             }
         }

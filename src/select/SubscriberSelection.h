@@ -86,8 +86,20 @@ struct SubscriberFound
 // join, whose rows come in the selection's own order, each once: the
 // subscriber's row is joined only when it is the one matched.
 QString withRowLookups(const QString& selectionSql, const QString& orderBy = QString());
+// Where those columns stand in such a recordset, found once for its walk
+// (-1 for one it lacks, whose reading then fails as a missing field does).
+struct RowLookupColumns
+{
+    explicit RowLookupColumns(const Recordset& rs);
+    struct Texts
+    {
+        int alias, firstName, lastName, displayName, extension, handlerId;
+    };
+    int matches, cosId, cosName; // the name is null unless one class of service matched
+    Texts texts;
+};
 // Reads those columns of the current row.
-SubscriberFound foundInRow(const Recordset& rs);
+SubscriberFound foundInRow(const Recordset& rs, const RowLookupColumns& columns);
 // The extension range's rule: both bounds numbers, neither negative, the
 // lower not above the upper (equal bounds are one extension).
 RangeCheck checkExtensionRange(const QString& low, const QString& high);
@@ -115,9 +127,9 @@ public:
     // What AddUserToGrid does once the lookups are read: a message for a
     // subscriber or class of service not found once, else a ticked row.
     void addFound(const QString& objectId, const SubscriberFound& found);
-    // Sends the row's id to AddUserToGrid, or with `inSets` to addFound with
+    // Sends the row's id to AddUserToGrid, or with `lookups` to addFound with
     // what withRowLookups read beside it.
-    void addRow(const Recordset& rs, bool inSets, const QString& objectId);
+    void addRow(const Recordset& rs, const RowLookupColumns* lookups, const QString& objectId);
 
     void AddAllSubscribers();
     void AddSubscribersByExtensionRange(const QString& low, const QString& high);
