@@ -3,6 +3,7 @@
 #include "base/Recordset.h"
 #include "cli/Console.h"
 #include "cli/ExportCommand.h"
+#include "platform/HeapTuning.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "program/AppContext.h"
@@ -28,6 +29,7 @@ public:
 
 int main(int argc, char** argv)
 {
+    tarnwick::restartWithHeapTuning(argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-export"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION_TEXT));
