@@ -92,6 +92,9 @@ struct Bench
         env.app->strConnectionString = pg.connectionString();
 #endif
         addSelectionOrganisation(*db);
+        // One class of service has no name: its subscriber's row shows an empty cell.
+        db->addCos(u"cos-4"_s, std::nullopt);
+        db->exec(u"UPDATE Subscriber SET COSObjectID = 'cos-4' WHERE SubscriberObjectID = 's-8'"_s);
     }
 
 #ifdef SELECT_ON_POSTGRES

@@ -89,7 +89,7 @@ private Q_SLOTS:
             QStringList(2, failed.arg(u"AddSubscriberbyDisplayNameSubString"_s)), {}, u"-"_s);
         row("csv, no database: nobody, quietly", 6, u"alias,Extension\r\njsmith,1234"_s, none,
             {u"Import complete.  1 lines read in from text file,  0 users added to grid."_s}, {}, u"-"_s);
-        row("cos", 7, u"cos-3"_s, names("nofirst blank"), none, u"2 of 2"_s);
+        row("cos", 7, u"cos-3"_s, names("nofirst"), none, u"1 of 1"_s);
         row("cos not chosen", 7, {}, none, {u"You must first select a COS"_s});
         row("cos id with a quote", 7, u"cos-x' OR ''='"_s, none,
             {u"No subscribers found associated with that COS in the database."_s});
@@ -98,7 +98,7 @@ private Q_SLOTS:
         row("separators only: only emptiness is refused", 10, u" ; ;"_s, none, none);
         row("no sub string", 11, {}, none,
             {u"You must enter a sub string or multiple sub strings seperated with ';'"_s});
-        row("cos name, any type", 11, u"EXEC;night"_s, names("jwhite system nofirst blank"), none);
+        row("cos name, any type", 11, u"EXEC;night"_s, names("jwhite system nofirst"), none);
     }
     void selections()
     {
