@@ -245,6 +245,7 @@ std::optional<CsvSubscriberImport::ChunkLookups> CsvSubscriberImport::lookUpChun
                                        "WHERE SubscriberType IN (1,3)"),
                     QStringLiteral("q.") + kLine + QStringLiteral(", q.TarnwickSortAlias")),
                 connection);
+            found.extensionColumns = RowLookupColumns(found.byExtension);
             found.extensionRows = rowsByLine(found.byExtension, extensionLine, lines.size());
         }
         // The alias lookup of every line whose extension found nobody.
@@ -265,6 +266,7 @@ std::optional<CsvSubscriberImport::ChunkLookups> CsvSubscriberImport::lookUpChun
                                               QStringLiteral(") k INNER JOIN vw_Subscriber ON vw_Subscriber.Alias = "
                                                              "k.KeyText WHERE SubscriberType IN (1,3)")),
                                connection);
+            found.aliasColumns = RowLookupColumns(found.byAlias);
             found.aliasRows = rowsByLine(found.byAlias, aliasLine, lines.size());
         }
     });
@@ -281,7 +283,7 @@ void CsvSubscriberImport::importLine(const QString& line, const ChunkLookups* lo
     if (keys.extension) {
         const bool added =
             lookups
-                ? addFromRows(lookups->byExtension, lookups->extensionRows[size_t(index)])
+                ? addFromRows(lookups->byExtension, lookups->extensionColumns, lookups->extensionRows[size_t(index)])
                 : addFound(QStringLiteral("SELECT vw_Subscriber.SubscriberObjectID, vw_DTMFAccessID.DTMFAccessID ") +
                                QStringLiteral("FROM vw_Subscriber INNER JOIN vw_DTMFAccessID ") +
                                QStringLiteral("ON vw_Subscriber.SubscriberObjectID=vw_DTMFAccessID.ParentObjectID ") +
@@ -294,7 +296,7 @@ void CsvSubscriberImport::importLine(const QString& line, const ChunkLookups* lo
     }
     if (keys.alias) {
         if (lookups)
-            addFromRows(lookups->byAlias, lookups->aliasRows[size_t(index)]);
+            addFromRows(lookups->byAlias, lookups->aliasColumns, lookups->aliasRows[size_t(index)]);
         else
             addFound(QStringLiteral("SELECT SubscriberObjectID as ObjectID from vw_Subscriber WHERE Alias=") +
                          sqlQuoted(*keys.alias) + QStringLiteral(" AND SubscriberType IN (1,3)"),
@@ -302,16 +304,16 @@ void CsvSubscriberImport::importLine(const QString& line, const ChunkLookups* lo
     }
 }
 
-bool CsvSubscriberImport::addFromRows(const Recordset& rs, const std::vector<qsizetype>& rows)
+bool CsvSubscriberImport::addFromRows(const Recordset& rs, const RowLookupColumns& columns,
+                                      const std::vector<qsizetype>& rows)
 {
     // As addFound: a row whose id cannot be read is passed over.
     std::vector<std::pair<QString, SubscriberFound>> found;
-    const RowLookupColumns lookups(rs);
     const int idColumn = rs.columnIndex(QStringLiteral("ObjectID"));
     for (const qsizetype r : rows) {
         const Recordset one = rs.rowsOf({r});
         if (const std::optional<QString> id = StepRunner().value([&] { return one.text(idColumn); }))
-            found.emplace_back(*id, foundInRow(one, lookups));
+            found.emplace_back(*id, foundInRow(one, columns));
     }
     if (found.empty())
         return false;

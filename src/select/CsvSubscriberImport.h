@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Recordset.h"
+#include "select/SubscriberSelection.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,8 +13,6 @@
 class QIODevice;
 
 namespace tarnwick {
-
-class SubscriberSelection;
 
 // Reads a text file one line at a time. A line ends at CR, CR LF or LF (files
 // written on this platform end their lines with LF alone); the terminator is
@@ -64,6 +63,8 @@ private:
     {
         Recordset byExtension;
         Recordset byAlias;
+        RowLookupColumns extensionColumns; // where each one's row lookups stand
+        RowLookupColumns aliasColumns;
         std::vector<std::vector<qsizetype>> extensionRows; // per line of the chunk
         std::vector<std::vector<qsizetype>> aliasRows;
     };
@@ -75,7 +76,7 @@ private:
     // Hands every row of the lookup to AddUserToGrid; false when it found none or failed.
     bool addFound(const QString& sql, const QString& idField);
     // The same for rows a set query read with their row lookups.
-    bool addFromRows(const Recordset& rs, const std::vector<qsizetype>& rows);
+    bool addFromRows(const Recordset& rs, const RowLookupColumns& columns, const std::vector<qsizetype>& rows);
     // One more row handed over: the count and its label.
     void countHandOver();
 

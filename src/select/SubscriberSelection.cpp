@@ -328,15 +328,16 @@ void SubscriberSelection::addFound(const QString& objectId, const SubscriberFoun
     m_grid.setTextMatrix(row, SelectionGrid::HandlerObjectID, found.handlerId);
 }
 
-bool SubscriberSelection::openSelection(Recordset& rs, const QString& sql, StepRunner& steps)
+std::optional<RowLookupColumns> SubscriberSelection::openSelection(Recordset& rs, const QString& sql,
+                                                                  StepRunner& steps)
 {
     // One read for the whole load: the progress window is kept drawn while its rows come in.
     const auto keepDrawn = [this] { StepRunner().run([&] { m_progress.repaint(); }); };
     if (!m_app.perRowQueries &&
         StepRunner().run([&] { rs.open(withRowLookups(sql), m_app.strConnectionString, keepDrawn); }))
-        return true;
+        return RowLookupColumns(rs);
     steps.run([&] { rs.open(sql, m_app.strConnectionString); });
-    return false;
+    return std::nullopt;
 }
 
 template <typename Chosen>
@@ -354,8 +355,7 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
         m_progress.show();
         m_progress.repaint();
     });
-    const std::optional<RowLookupColumns> lookups =
-        openSelection(rs, sql, steps) ? std::optional(RowLookupColumns(rs)) : std::nullopt;
+    const std::optional<RowLookupColumns> lookups = openSelection(rs, sql, steps);
     // A count that cannot be read counts as none found.
     if (steps.test([&] { return rs.recordCount() < 1; })) {
         StepRunner().run([&] { m_progress.hide(); }); // not over the message
@@ -479,8 +479,7 @@ void SubscriberSelection::addBySubString(const QString& procedure, const QString
         m_app.ui.showMessage(ErrorText::errorInProcedure(f, procedure, kOwner));
     });
     Recordset rs;
-    const std::optional<RowLookupColumns> lookups =
-        openSelection(rs, sql, steps) ? std::optional(RowLookupColumns(rs)) : std::nullopt;
+    const std::optional<RowLookupColumns> lookups = openSelection(rs, sql, steps);
     const int idColumn = rs.columnIndex(QStringLiteral("ObjectID"));
     const int nameColumn = rs.columnIndex(QStringLiteral("DisplayName"));
     walkRows(rs, steps, [&] {

@@ -90,12 +90,13 @@ QString withRowLookups(const QString& selectionSql, const QString& orderBy = QSt
 // (-1 for one it lacks, whose reading then fails as a missing field does).
 struct RowLookupColumns
 {
+    RowLookupColumns() = default; // none found
     explicit RowLookupColumns(const Recordset& rs);
     struct Texts
     {
-        int alias, firstName, lastName, displayName, extension, handlerId;
+        int alias = -1, firstName = -1, lastName = -1, displayName = -1, extension = -1, handlerId = -1;
     };
-    int matches, cosId, cosName; // the name is null unless one class of service matched
+    int matches = -1, cosId = -1, cosName = -1; // the name is null unless one class of service matched
     Texts texts;
 };
 // Reads those columns of the current row.
@@ -143,9 +144,10 @@ public:
     SelectionProgress& progress() { return m_progress; }
 
 private:
-    // Opens the selection query with its row lookups; when that fails (or the
-    // context asks for one row at a time) the query alone, reported as before.
-    bool openSelection(Recordset& rs, const QString& sql, StepRunner& steps);
+    // Opens the selection query with its row lookups, and says where they
+    // stand; when that fails (or the context asks for one row at a time) the
+    // query alone, reported as before, and nothing.
+    std::optional<RowLookupColumns> openSelection(Recordset& rs, const QString& sql, StepRunner& steps);
     template <typename Chosen>
     void addWithProgress(const QString& procedure, const QString& sql, const QString& notFound, Chosen&& chosen);
     void addBySubString(const QString& procedure, const QString& sql, const QString& subStrings);
