@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-odbc libqt6sql6-sqlite
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql
   postgresql
+  # outside readers the tests check our files and databases against
+  sqlite3 libreoffice-calc-nogui
   locales
   g++-mingw-w64-x86-64 wine wine64
   # the package and its checks (scripts/package-check.sh, scripts/package-test.sh)

@@ -75,9 +75,10 @@ void TextFileWriter::open(const QString& path, Mode mode, Encoding encoding)
 {
     discard();
     m_failure.reset();
-    m_encoder = encoding == Encoding::Utf8WithBom
-                    ? QStringEncoder(QStringConverter::Utf8, QStringConverter::Flag::WriteBom)
-                    : codePageEncoder();
+    // The mark goes out once, before the first line: the encoder's own flag
+    // would write it again after every reset, that is on every line.
+    m_encoder = encoding == Encoding::Utf8WithBom ? QStringEncoder(QStringConverter::Utf8) : codePageEncoder();
+    m_bomPending = encoding == Encoding::Utf8WithBom;
     if (mode == Mode::Replace) {
         throwIfFolder(path);
         auto file = std::make_unique<QSaveFile>(path);
@@ -101,13 +102,6 @@ void TextFileWriter::open(const QString& path, Mode mode, Encoding encoding)
         throw FileSystem::lastFailure();
     m_owned = std::move(file);
     m_device = m_owned.get();
-}
-
-void TextFileWriter::attach(QIODevice* device)
-{
-    discard();
-    m_failure.reset();
-    m_device = device;
 }
 
 bool TextFileWriter::isOpen() const
@@ -149,10 +143,13 @@ void TextFileWriter::writeLine(const QString& text)
     if (!isOpen())
         throw Failure(ErrorNumber::BadFileMode, QStringLiteral("Bad file mode"));
     QByteArray bytes = encode(text);
+    if (m_bomPending)
+        bytes.prepend("\xEF\xBB\xBF", 3);
     bytes.append("\r\n", 2);
     errno = 0;
     if (m_device->write(bytes) != bytes.size())
         fail(FileSystem::lastFailure());
+    m_bomPending = false;
 }
 
 void TextFileWriter::close()

@@ -31,8 +31,6 @@ public:
 
     // Opens a file; throws Failure, numbered after its cause, when it cannot be opened.
     void open(const QString& path, Mode mode = Mode::Truncate, Encoding encoding = Encoding::CodePage);
-    // Writes to a device the caller owns (tests use a QBuffer).
-    void attach(QIODevice* device);
 
     bool isOpen() const;
     // Text followed by CR LF; throws Failure when nothing is open, and once on
@@ -60,6 +58,7 @@ private:
     QStringEncoder m_encoder;
     std::optional<Failure> m_failure;
     bool m_lastLineLost = false;
+    bool m_bomPending = false;
 };
 
 } // namespace tarnwick
