@@ -20,7 +20,6 @@
 
 #include "base/Recordset.h"
 #include "export/ExportRun.h"
-#include "platform/HeapTuning.h"
 #include "program/AppContext.h"
 #include "select/SelectionGrid.h"
 #include "select/SelectionProgress.h"
@@ -194,7 +193,6 @@ Floor sqliteFloor(const QString& database, const QString& folder)
 
 int main(int argc, char** argv)
 {
-    tarnwick::restartWithHeapTuning(argv); // each path measured as the programs run
     useBuildOdbcMap();
     QCoreApplication application(argc, argv);
     QStringList args = QCoreApplication::arguments();

@@ -16,7 +16,6 @@
 
 #include "app/Wizard.h"
 #include "base/Recordset.h"
-#include "platform/HeapTuning.h"
 #include "program/AppContext.h"
 #include "select/frmChooseSubscribers.h"
 
@@ -103,7 +102,6 @@ int writeCsv(const QString& database, const QString& path)
 
 int main(int argc, char** argv)
 {
-    tarnwick::restartWithHeapTuning(argv); // each path measured as the programs run
     useBuildOdbcMap();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -2,7 +2,6 @@
 
 #include "app/Wizard.h"
 #include "platform/DesktopShell.h"
-#include "platform/HeapTuning.h"
 #include "platform/Registry.h"
 #include "program/AppContext.h"
 #include "program/Startup.h"
@@ -62,7 +61,6 @@ std::optional<int> answerOptions(QCommandLineParser& parser, const QStringList& 
 
 int main(int argc, char** argv)
 {
-    tarnwick::restartWithHeapTuning(argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION_TEXT));
     if (!haveDisplay()) {
         // Options are answered without a display; anything else needs one.

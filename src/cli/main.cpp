@@ -3,7 +3,6 @@
 #include "base/Recordset.h"
 #include "cli/Console.h"
 #include "cli/ExportCommand.h"
-#include "platform/HeapTuning.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "program/AppContext.h"
@@ -29,7 +28,6 @@ public:
 
 int main(int argc, char** argv)
 {
-    tarnwick::restartWithHeapTuning(argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick-export"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION_TEXT));
