@@ -4,7 +4,7 @@
 // product database (built or reused), a quiet program context, the process's
 // peak memory and the median of a run's samples.
 
-#include "base/EventPump.h"
+#include "widgets/EventPump.h"
 #include "base/UserInterface.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/EventPump.h"
+#include "widgets/EventPump.h"
 #include "base/UserInterface.h"
 
 namespace tarnwick {

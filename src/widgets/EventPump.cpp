@@ -1,4 +1,4 @@
-#include "base/EventPump.h"
+#include "widgets/EventPump.h"
 
 #include <QCoreApplication>
 
