@@ -264,6 +264,16 @@ def on_term(signum, frame):
     raise Stop(f"signal {signum}")
 
 
+def end(proc):
+    """Ends a command and everything it started; a build gets a moment to tidy up."""
+    os.killpg(proc.pid, signal.SIGTERM)
+    try:
+        proc.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+
+
 def run(cmd, cwd, log, timeout=None):
     started = time.monotonic()
     with open(log, "a", encoding="utf-8") as out:
@@ -273,13 +283,11 @@ def run(cmd, cwd, log, timeout=None):
         try:
             code = proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+            end(proc)
             code = "timeout"
         except BaseException:
             # Interrupted: end what we started before the file is put back.
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+            end(proc)
             raise
     return code, time.monotonic() - started
 
@@ -522,13 +530,15 @@ def main():
     if dirty:
         raise SystemExit(f"commit or stash these first, the script restores from git's view: {', '.join(dirty)}")
 
+    if not plan:
+        return 0
     previous = {}
     if args.resume and out.exists():
         previous = {m["id"]: m for m in json.loads(out.read_text())["mutants"]}
     signal.signal(signal.SIGTERM, on_term)
     needed = sorted({s for f in set(plan) for s in RULES[f]["suites"]})
     results = []
-    applied = False
+    applied = stopped = False
     try:
         runner.baseline(needed)
         used = {f: 0 for f in files}
@@ -551,16 +561,23 @@ def main():
                 if r["status"] != "not built":
                     break
     except (KeyboardInterrupt, Stop) as e:
+        stopped = True
         print(f"\nstopped ({e or 'Ctrl-C'}); the file is restored, results so far in {out}", file=sys.stderr)
     finally:
         # The test programs hold the last mutant: build them again from the
         # restored sources so a later ctest runs what git holds.
         if applied:
             print("rebuilding the suites from the restored sources ...", file=sys.stderr)
-            runner.build_targets(needed, runner.logs / "restore.log")
+            try:
+                ok, _ = runner.build_targets(needed, runner.logs / "restore.log")
+            except (KeyboardInterrupt, Stop):
+                ok = False
+            if not ok:
+                print(f"the suites may still hold a mutant: build {', '.join(needed)} before running them",
+                      file=sys.stderr)
     report(results)
     print(f"\nresults: {out}")
-    return 0
+    return 130 if stopped else 0
 
 
 if __name__ == "__main__":
