@@ -499,7 +499,7 @@ def main():
     build = (root / args.build).resolve()
     files = list(RULES)
     if args.only:
-        only = {str(Path(f)) for f in args.only}
+        only = {os.path.relpath(Path(f).resolve(), root) if Path(f).exists() else str(Path(f)) for f in args.only}
         unknown = only - set(files)
         if unknown:
             raise SystemExit(f"not a rule file: {', '.join(sorted(unknown))}; known: {', '.join(files)}")
@@ -536,6 +536,7 @@ def main():
     if args.resume and out.exists():
         previous = {m["id"]: m for m in json.loads(out.read_text())["mutants"]}
     signal.signal(signal.SIGTERM, on_term)
+    signal.signal(signal.SIGINT, signal.default_int_handler)  # also when started in the background
     needed = sorted({s for f in set(plan) for s in RULES[f]["suites"]})
     results = []
     applied = stopped = False
