@@ -563,7 +563,7 @@ def main():
                     break
     except (KeyboardInterrupt, Stop) as e:
         stopped = True
-        print(f"\nstopped ({e or 'Ctrl-C'}); the file is restored, results so far in {out}", file=sys.stderr)
+        print(f"\nstopped ({str(e) or 'Ctrl+C'}); the file is restored, results so far in {out}", file=sys.stderr)
     finally:
         # The test programs hold the last mutant: build them again from the
         # restored sources so a later ctest runs what git holds.
