@@ -216,6 +216,12 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
             db.exec(QStringLiteral("UPDATE %1 SET DisplayName = char(65279) || DisplayName "
                                    "WHERE DisplayName = 'No-break space first'")
                         .arg(QLatin1String(table)));
+        // Member types that are neither 1 nor 2 as numbers, though their low 32 bits or integer part are.
+        for (const char* type : {"4294967297", "4294967298", "1.9999999"})
+            db.exec(QStringLiteral("INSERT INTO PersonalDListMember (ParentObjectID, ObjectType, ObjectID, Alias, "
+                                   "DisplayName) SELECT MIN(PersonalDListObjectID), %1, MIN(ParentObjectID), "
+                                   "'type-%1', 'Type %1' FROM PersonalDList")
+                        .arg(QLatin1String(type)));
     }
     db.commitBatch();
     return summary;

@@ -20,10 +20,18 @@ LOCALES = {"C.UTF-8": "utf-8", "en_US.ISO-8859-1": "iso8859-1"}
 LO_CHARSET = {"utf-8": 76, "iso8859-1": 12}  # LibreOffice's numbers for the two
 
 # Differences the program is known to make and is being fixed for; each flips to a failure once it is gone.
-# A name that starts with U+FEFF loses that character (a '?' in a Latin-1 file).
-def feff_dropped(column, expected, got):
+# A difference is (column, expected cell, cell read, row read); the last field: also on PostgreSQL.
+def feff_dropped(column, expected, got, row):  # a name's leading U+FEFF (a '?' in a Latin-1 file) is lost
     return column.endswith("NAME") and expected[:1] in ("\ufeff", "?") and expected[1:] == got
-EXPECTED_FAILURES = [("leading U+FEFF kept in a value", feff_dropped)]
+
+
+def type_cut(column, expected, got, row):  # types 4294967297, 4294967298 and 1.9999999 are read as 1 or 2
+    return expected == NO_ROW and row[6].startswith("type-")
+
+
+NO_ROW = "<no row>"
+EXPECTED_FAILURES = [("leading U+FEFF kept in a value", feff_dropped, True),
+                     ("member type compared as the number the database holds", type_cut, False)]
 
 # The rows the export must write for the owners "All Subscribers" puts on the grid (of type 1 or 3, one
 # row per id, one class of service), with the owner's place in that query and the list's id for grouping.
@@ -91,7 +99,9 @@ def make_fixture(folder, options):
     psql("postgres", "-c", f'DROP DATABASE IF EXISTS "{db}" WITH (FORCE)', "-c", f'CREATE DATABASE "{db}"')
     psql(db, "-f", os.path.join(source, "demo", "schema.sql"))
     for table in ["Cos", "Subscriber", "DtmfAccess", "DistributionList", "PersonalDList", "PersonalDListMember"]:
-        data = run(["sqlite3", "-csv", path, f"SELECT * FROM {table}"])  # a null as nothing, '' as ""
+        # A null as nothing, '' as ""; member types PostgreSQL's integer column cannot hold stay behind.
+        where = " WHERE ObjectType = CAST(ObjectType AS INTEGER) AND abs(ObjectType) < 2147483648"
+        data = run(["sqlite3", "-csv", path, f"SELECT * FROM {table}" + (where if "Member" in table else "")])
         run(["psql", "-X", "-q", "-h", "127.0.0.1", "-p", pg_port, "-U", "tarnwick_owner", "-d", db, "-c",
              f"\\copy {table} FROM STDIN WITH (FORMAT csv)"], input=data, env=PG_OWNER)
     psql(db, "-c", "GRANT SELECT ON ALL TABLES IN SCHEMA public TO tarnwick_reader", "-c", "ANALYZE")
@@ -148,8 +158,8 @@ def compare(expected, got):
             else:
                 rest.append(r)
         g_left, e_left = rest, [r for bucket in index.values() for r in bucket]
-    pairs += itertools.zip_longest(sorted(e_left), sorted(g_left), fillvalue=("<no row>",) * 9)
-    diffs = [(COLUMNS[i], a, b) for e, g in pairs for i, (a, b) in enumerate(zip(e, g)) if a != b]
+    pairs += itertools.zip_longest(sorted(e_left), sorted(g_left), fillvalue=(NO_ROW,) * 9)
+    diffs = [(COLUMNS[i], a, b, g) for e, g in pairs for i, (a, b) in enumerate(zip(e, g)) if a != b]
     return compared + 9 * len(pairs), diffs
 
 
@@ -198,6 +208,11 @@ def main():
         print("SKIP: the oracle needs sqlite3 (and psql for PostgreSQL); scripts/install-deps.sh installs them")
         return SKIP
     lo = not pg_port and shutil.which("soffice")
+    plain = lambda name: name.lower().replace("-", "")
+    have = {plain(name) for name in run(["locale", "-a"]).decode().split()}
+    missing = [locale for locale in LOCALES if plain(locale) not in have]
+    for locale in missing:  # the program would fall back to ASCII, and every file would differ
+        del LOCALES[locale]
     work = tempfile.mkdtemp(prefix="tarnwick-read-back-")
     table, failures, files = [], [], []
     try:
@@ -238,15 +253,15 @@ def main():
         compared, diffs = compare(expected, got)
         known = []
         for d in diffs:
-            why = next((why for why, test in EXPECTED_FAILURES if test(*d)), None)
+            why = next((why for why, test, _ in EXPECTED_FAILURES if test(*d)), None)
             if why:
                 seen_expected.add(why)
                 known.append(d)
         print(f"{fixture:8} {encoding:9} {locale:17} {reader:11} {compared:8} {len(diffs):9}  {len(known)}")
-        for column, want, have in [d for d in diffs if d not in known][:5]:
+        for column, want, have, _ in [d for d in diffs if d not in known][:5]:
             failures.append(f"{fixture}, {encoding}, {locale}, {reader}: {column} {want!r} read as {have!r}")
-    for why, _ in EXPECTED_FAILURES:
-        if why not in seen_expected:
+    for why, _, on_postgres in EXPECTED_FAILURES:
+        if why not in seen_expected and (on_postgres or not pg_port):
             failures.append(f"expected failure now passes, remove it from the list: {why}")
     for why in sorted(seen_expected):
         print(f"XFAIL: {why}")
@@ -256,8 +271,9 @@ def main():
         return 1
     if not lo and not pg_port:
         print("SKIP: LibreOffice (soffice) not found; install libreoffice-calc-nogui (scripts/install-deps.sh)")
-        return SKIP
-    return 0
+    if missing:
+        print(f"SKIP: locale {', '.join(missing)} not found; scripts/install-deps.sh makes it")
+    return SKIP if missing or (not lo and not pg_port) else 0
 
 
 sys.exit(main())
