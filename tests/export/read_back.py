@@ -168,6 +168,7 @@ def compare(expected, got):
         g_left, e_left = rest, [r for bucket in index.values() for r in bucket]
     pairs += itertools.zip_longest(sorted(e_left), sorted(g_left), fillvalue=(NO_ROW,) * 9)
     diffs = [(COLUMNS[i], a, b, g) for e, g in pairs for i, (a, b) in enumerate(zip(e, g)) if a != b]
+    diffs += [("number of cells", str(len(e)), str(len(g)), g) for e, g in pairs if len(e) != len(g)]
     return compared + 9 * len(pairs), diffs
 
 
