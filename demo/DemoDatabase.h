@@ -78,6 +78,7 @@ struct GeneratorOptions
     int membersPerList = 15;         // average
     unsigned seed = 20101005;
     bool awkwardData = true;         // the odd rows real servers hold
+    bool awkwardNames = false;       // every display and list name one that trips readers of the CSV
 };
 
 // Options for the large benchmark database: 10,000 subscribers, about

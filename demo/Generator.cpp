@@ -49,6 +49,19 @@ const QStringList kListNames = {
     QStringLiteral("Lunch group"), QStringLiteral("Reviewers"), QStringLiteral("On call"),
     QStringLiteral("Board \"inner\" circle")};
 
+// Texts that a reader of the CSV file must take whole: separators, quotes and line ends inside a cell, letters
+// beyond Latin-1 (and beyond the 16-bit range), blanks at the ends, and cells a spreadsheet would read as
+// numbers, dates or formulas.
+const QStringList kAwkwardNames = {
+    QStringLiteral("Παπαδόπουλος, Νίκος"), QStringLiteral("山田 太郎"), QStringLiteral("Line one\r\nLine two"),
+    QStringLiteral("Lone\nfeed"), QStringLiteral("Lone\rreturn"), QStringLiteral("\"Quoted\" start"),
+    QStringLiteral("Comma, \"and\" quote\""), QStringLiteral("=1+1"), QStringLiteral("+44 20 7946 0000"),
+    QStringLiteral("-5"), QStringLiteral("@SUM(A1)"), QStringLiteral("=HYPERLINK(\"http://example.com\",\"x\")"),
+    QStringLiteral(" blanks at both ends "), QStringLiteral("Tab\there"), QStringLiteral("Łódź Żółć"),
+    QStringLiteral("Crème brûlée, Noël"), QStringLiteral("€ and ™"), QStringLiteral("0012"),
+    QStringLiteral("2026-12-07"), QStringLiteral("semi;colon|pipe"), QStringLiteral("Smile 😀"),
+    QStringLiteral("No-break space first"), QString()};
+
 QString asciiFold(QString s)
 {
     s = s.normalized(QString::NormalizationForm_D);
@@ -136,6 +149,11 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
         s.cosId = cosIds.at(std::uniform_int_distribution<int>(0, int(cosIds.size()) - 1)(rng));
         // Most are full subscribers (1) or voice-mail-only (3); a few are system objects.
         s.subscriberType = chance(0.85) ? 1 : (chance(0.6) ? 3 : 6);
+        if (options.awkwardNames) {
+            s.displayName = kAwkwardNames.at(i % kAwkwardNames.size());
+            if (i % 5 == 0)
+                s.alias = *s.alias + QStringLiteral(",é\"");
+        }
         if (options.awkwardData) {
             switch (i) {
             case 3: s.displayName = QStringLiteral("O'Brien, Pat \"Paddy\""); s.alias = QStringLiteral("o'brien"); break;
@@ -167,7 +185,8 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
             lists = std::max(lists, 1);
         for (int l = 0; l < lists; ++l) {
             const QString listId = ids.next();
-            const QString name = pick(kListNames);
+            const QString name =
+                options.awkwardNames ? kAwkwardNames.at((owner + l) % kAwkwardNames.size()) : pick(kListNames);
             db.addPrivateList(listId, subscribers[owner].id, asciiFold(name) + QString::number(l + 1), name,
                               QString::number(l + 1));
             ++summary.privateLists;
@@ -190,6 +209,19 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
                 summary.memberships += 2;
             }
         }
+    }
+    if (options.awkwardNames) {
+        // SQLite drops a leading U+FEFF from bound UTF-16 text (it reads it as a byte-order mark): SQL puts it there.
+        for (const char* table : {"Subscriber", "PersonalDList", "PersonalDListMember"})
+            db.exec(QStringLiteral("UPDATE %1 SET DisplayName = char(65279) || DisplayName "
+                                   "WHERE DisplayName = 'No-break space first'")
+                        .arg(QLatin1String(table)));
+        // Member types that are neither 1 nor 2 as numbers, though their low 32 bits or integer part are.
+        for (const char* type : {"4294967297", "4294967298", "1.9999999"})
+            db.exec(QStringLiteral("INSERT INTO PersonalDListMember (ParentObjectID, ObjectType, ObjectID, Alias, "
+                                   "DisplayName) SELECT MIN(PersonalDListObjectID), %1, MIN(ParentObjectID), "
+                                   "'type-%1', 'Type %1' FROM PersonalDList")
+                        .arg(QLatin1String(type)));
     }
     db.commitBatch();
     return summary;

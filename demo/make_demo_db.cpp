@@ -1,5 +1,5 @@
 // Builds a product database for the demo or for benchmarks:
-//   tarnwick-demo-db <path> [--large] [--subscribers N] [--seed N]
+//   tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N]
 #include "DemoDatabase.h"
 
 #include <QCommandLineParser>
@@ -17,12 +17,14 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("The database file to create (replaced)."));
     parser.addOption({QStringLiteral("large"), QStringLiteral("10,000 subscribers, ~30,000 private lists, ~450,000 memberships.")});
+    parser.addOption({QStringLiteral("awkward-names"),
+                      QStringLiteral("Every display and list name one that trips readers of the CSV file.")});
     parser.addOption({QStringLiteral("subscribers"), QStringLiteral("Number of subscribers."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("Random seed."), QStringLiteral("n")});
     parser.process(app);
     QTextStream err(stderr);
     if (parser.positionalArguments().size() != 1) {
-        err << "usage: tarnwick-demo-db <path> [--large] [--subscribers N] [--seed N]\n";
+        err << "usage: tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N]\n";
         return 2;
     }
     tarnwick::demo::GeneratorOptions options =
@@ -31,6 +33,7 @@ int main(int argc, char** argv)
         options.subscribers = parser.value(QStringLiteral("subscribers")).toInt();
     if (parser.isSet(QStringLiteral("seed")))
         options.seed = parser.value(QStringLiteral("seed")).toUInt();
+    options.awkwardNames = parser.isSet(QStringLiteral("awkward-names"));
     if (options.subscribers < 20) {
         err << "at least 20 subscribers are needed\n";
         return 2;
