@@ -37,13 +37,6 @@ namespace {
 
 using namespace tarnwick::bench;
 
-struct NoProgress : tarnwick::ExportProgress
-{
-    void setRange(int, int) override {}
-    void setValue(int) override {}
-    void setCaption(const QString&) override {}
-};
-
 // In this process: the export of the database at `connection` to `csv`, compared with `previous` when given.
 int measureExport(const QString& folder, const QString& connection, const QString& csv, const QString& previous)
 {
