@@ -459,6 +459,10 @@ private Q_SLOTS:
                          "encoding this program cannot read.\nNothing was written."
             << false << "";
         QTest::newRow("compare: no such file") << compare << 2 << refused + "There is no such file." << false << "";
+        // Read, compared, and the report cannot be written: told, logged and counted; the export itself stands.
+        QTest::newRow("compare: report in the way")
+            << compare << 1 << "Error in cmdDumpData_Click:Path/File access error\n"
+            << true << "(error) 75 (Path/File access error) writing the change report o.changes.csv";
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
                                  << "            (warning) Written with '?' for characters the code page cannot hold: "
@@ -506,6 +510,9 @@ private Q_SLOTS:
                 {"compare: not UTF-8", header + row + "\"x\r\ny\",b,c,d,e,f,g,h,i\r\nM\xfcller,b,c,d,e,f,g,h,i\r\n"}};
             if (files.contains(tag))
                 QVERIFY(!writeFile(env.path("previous export.txt"), files[tag]).isEmpty());
+            if (tag.endsWith("in the way"))
+                QVERIFY(!writeFile(env.path("previous export.txt"), crlfFile(fixtureCsvLines())).isEmpty() &&
+                        QDir(env.folder()).mkpath("o.changes.csv"));
         }
         if (tag == "latin-1") {
             const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
