@@ -352,14 +352,14 @@ struct ExportComparison::Index
     struct List
     {
         Text owner, id, name, newName;
-        size_t hash;
+        quint32 hash;
         bool inPrevious, inCurrent, removalWritten;
     };
     struct Member
     {
         quint32 list, type;
         Text alias, extension;
-        size_t hash;
+        quint32 hash;
         bool inPrevious, inCurrent;
     };
 
@@ -388,33 +388,33 @@ struct ExportComparison::Index
         types.push_back(type.toString());
         return quint32(types.size() - 1);
     }
-    static size_t listHash(QStringView owner, QStringView id) { return qHash(id, qHash(owner, 0)); }
-    static size_t memberHash(quint32 list, quint32 type, QStringView alias)
+    static quint32 listHash(QStringView owner, QStringView id) { return quint32(qHash(id, qHash(owner, 0))); }
+    static quint32 memberHash(quint32 list, quint32 type, QStringView alias)
     {
-        return qHash(alias, (size_t(list) << 8) ^ type);
+        return quint32(qHash(alias, (size_t(list) << 8) ^ type));
     }
-    quint32& listSlot(size_t hash, QStringView owner, QStringView id)
+    quint32& listSlot(quint32 hash, QStringView owner, QStringView id)
     {
         return listSlots.find(hash, [&](quint32 i) {
             const List& l = lists[i];
             return l.hash == hash && view(l.id) == id && view(l.owner) == owner;
         });
     }
-    quint32& memberSlot(size_t hash, quint32 list, quint32 type, QStringView alias)
+    quint32& memberSlot(quint32 hash, quint32 list, quint32 type, QStringView alias)
     {
         return memberSlots.find(hash, [&](quint32 i) {
             const Member& m = members[i];
             return m.hash == hash && m.list == list && m.type == type && view(m.alias) == alias;
         });
     }
-    quint32 addList(quint32& slot, size_t hash, const std::vector<QStringView>& f, bool previous)
+    quint32 addList(quint32& slot, quint32 hash, const std::vector<QStringView>& f, bool previous)
     {
         const Text name = keep(f[ListName]);
         lists.push_back({keep(f[OwnerAlias]), keep(f[ListId]), name, name, hash, previous, !previous, false});
         listSlots.fill(slot, quint32(lists.size() - 1), [this](quint32 i) { return lists[i].hash; });
         return quint32(lists.size() - 1);
     }
-    void addMember(quint32& slot, size_t hash, quint32 list, quint32 type, const std::vector<QStringView>& f,
+    void addMember(quint32& slot, quint32 hash, quint32 list, quint32 type, const std::vector<QStringView>& f,
                    bool previous)
     {
         members.push_back({list, type, keep(f[MemberAlias]), previous ? keep(f[MemberExtension]) : Text{}, hash,
@@ -425,11 +425,11 @@ struct ExportComparison::Index
     // A row of the earlier export; a list or member met again keeps what it first said.
     void addPrevious(const std::vector<QStringView>& f)
     {
-        const size_t lh = listHash(f[OwnerAlias], f[ListId]);
+        const quint32 lh = listHash(f[OwnerAlias], f[ListId]);
         quint32& ls = listSlot(lh, f[OwnerAlias], f[ListId]);
         const quint32 list = ls != 0 ? ls - 1 : addList(ls, lh, f, true);
         const quint32 type = typeOf(f[MemberType]);
-        const size_t mh = memberHash(list, type, f[MemberAlias]);
+        const quint32 mh = memberHash(list, type, f[MemberAlias]);
         quint32& ms = memberSlot(mh, list, type, f[MemberAlias]);
         if (ms == 0)
             addMember(ms, mh, list, type, f, true);
@@ -476,6 +476,10 @@ QString ExportComparison::readPrevious(const QString& path)
         return problem.what;
     }
     index->previousMembers = index->members.size();
+    // Held through the export: without the room left for growing.
+    index->chars.squeeze();
+    index->lists.shrink_to_fit();
+    index->members.shrink_to_fit();
     m_previous = std::move(index);
     return {};
 }
@@ -506,7 +510,7 @@ ExportComparison::Counts ExportComparison::compare(const QString& currentPath, T
     else
         decoders.emplace_back(codePageDecoder().value_or(QStringDecoder(QStringConverter::Utf8)), codePageLabel());
     const auto row = [&](const std::vector<QStringView>& f) {
-        const size_t lh = Index::listHash(f[OwnerAlias], f[ListId]);
+        const quint32 lh = Index::listHash(f[OwnerAlias], f[ListId]);
         quint32& ls = x.listSlot(lh, f[OwnerAlias], f[ListId]);
         if (ls == 0) {
             x.addList(ls, lh, f, false);
@@ -526,7 +530,7 @@ ExportComparison::Counts ExportComparison::compare(const QString& currentPath, T
         if (!list.inPrevious)
             return; // a list the new file adds: one row says so
         const quint32 listNumber = ls - 1, type = x.typeOf(f[MemberType]);
-        const size_t mh = Index::memberHash(listNumber, type, f[MemberAlias]);
+        const quint32 mh = Index::memberHash(listNumber, type, f[MemberAlias]);
         quint32& ms = x.memberSlot(mh, listNumber, type, f[MemberAlias]);
         if (ms == 0) {
             x.addMember(ms, mh, listNumber, type, f, false);

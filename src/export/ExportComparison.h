@@ -43,7 +43,8 @@ public:
     QString readPrevious(const QString& path);
     // Compares the new export, in the encoding it was written in, with the
     // earlier one and writes the report in that encoding, whole or not at
-    // all. Throws Failure when the new file cannot be read or the report written.
+    // all; once after each readPrevious. Throws Failure when the new file
+    // cannot be read or the report written.
     Counts compare(const QString& currentPath, TextFileWriter::Encoding encoding, const QString& reportPath);
 
     // "<folder>/<name without its last suffix>.changes.csv"
