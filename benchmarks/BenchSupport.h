@@ -6,6 +6,7 @@
 
 #include "widgets/EventPump.h"
 #include "base/UserInterface.h"
+#include "export/ExportRun.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -90,6 +91,14 @@ class NoShell : public Shell
 public:
     bool openDocument(const QString&) override { return false; }
     bool openInTextEditor(const QString&) override { return false; }
+};
+
+// An export's progress, shown nowhere.
+struct NoProgress : ExportProgress
+{
+    void setRange(int, int) override {}
+    void setValue(int) override {}
+    void setCaption(const QString&) override {}
 };
 
 // A program context on the large database, with an empty registry.

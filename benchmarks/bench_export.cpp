@@ -47,13 +47,6 @@ namespace {
 
 using namespace tarnwick::bench;
 
-struct NoProgress : tarnwick::ExportProgress
-{
-    void setRange(int, int) override {}
-    void setValue(int) override {}
-    void setCaption(const QString&) override {}
-};
-
 // CR LF pairs, also one split across two reads.
 qint64 countLines(const QString& path)
 {

@@ -90,6 +90,13 @@ const OptionRow kOptions[] = {
          return o.utf8 || name == QLatin1String("code-page") ? QString()
                                                               : QStringLiteral("--encoding takes utf-8 or code-page");
      }},
+    {"compare", "PREVIOUS",
+     "Compare with an earlier export and list what changed since in <output name>.changes.csv beside the output.",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         o.previous = v;
+         return v.isEmpty() ? QStringLiteral("--compare takes the earlier export's file") : QString();
+     }},
     {"per-row-queries", "", "Read the database one row per query instead of in sets (slower; the same files).",
      std::nullopt,
      [](ExportCommandOptions& o, const QString&) {
@@ -122,7 +129,8 @@ void describe(QCommandLineParser& parser)
         QStringLiteral("Exports every private distribution list the chosen subscribers own, with every\n"
                        "member and the members' extensions, to a CSV file, and writes the same dated\n"
                        "log as the wizard. Choose the subscribers with exactly one of --all, --range,\n"
-                       "--csv, --cos, --name-contains and --cos-contains; name the file with --output."));
+                       "--csv, --cos, --name-contains and --cos-contains; name the file with --output.\n"
+                       "With --compare, what changed since an earlier export is listed beside it."));
     for (const OptionRow& row : kOptions)
         parser.addOption(
             QCommandLineOption(namesOf(row), QString::fromLatin1(row.description), QString::fromLatin1(row.valueName)));
@@ -146,8 +154,9 @@ QString exportCommandUsage()
                           "  0  the export completed and the log counted no errors\n"
                           "  1  the export ran, but the log counted errors (see the log), choosing the\n"
                           "     subscribers reported a failure, or no whole log could be written\n"
-                          "  2  wrong or missing options, a failed start-up check, or no subscriber\n"
-                          "     chosen; nothing was exported\n"
+                          "  2  wrong or missing options, a failed start-up check, no subscriber\n"
+                          "     chosen, or a --compare file that is not a readable export; nothing\n"
+                          "     was exported\n"
                           "  130, 143  interrupted (SIGINT, SIGTERM); FILE was left as it was\n");
 }
 
@@ -200,13 +209,25 @@ ExportCommandOptions parseExportArguments(const QStringList& arguments)
 QByteArray ExportSummary::toJson() const
 {
     const auto path = [](const QString& p) { return p.isEmpty() ? QJsonValue() : QJsonValue(p); };
-    const QJsonObject object{
+    QJsonObject object{
         {QStringLiteral("rows"), rows},         {QStringLiteral("owners"), owners},
         {QStringLiteral("lists"), lists},       {QStringLiteral("errors"), errors},
         {QStringLiteral("warnings"), warnings}, {QStringLiteral("failures"), failures},
         {QStringLiteral("csv"), path(csvPath)}, {QStringLiteral("log"), path(logPath)},
         {QStringLiteral("status"), status},
     };
+    if (compared) {
+        QJsonObject c;
+        if (changes)
+            c = QJsonObject{{QStringLiteral("lists_added"), changes->listsAdded},
+                            {QStringLiteral("lists_removed"), changes->listsRemoved},
+                            {QStringLiteral("lists_renamed"), changes->listsRenamed},
+                            {QStringLiteral("members_added"), changes->membersAdded},
+                            {QStringLiteral("members_removed"), changes->membersRemoved},
+                            {QStringLiteral("extensions_changed"), changes->extensionsChanged},
+                            {QStringLiteral("report"), changesPath}};
+        object.insert(QStringLiteral("changes"), changes ? QJsonValue(c) : QJsonValue());
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
@@ -249,6 +270,7 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
 
     ExportRun run(app, grid, progress);
     run.setEncoding(options.utf8 ? TextFileWriter::Encoding::Utf8WithBom : TextFileWriter::Encoding::CodePage);
+    run.setPreviousExport(options.previous);
     // From here a signal ends the run in order instead of killing it.
     const InterruptionCatcher interruptions;
     run.setInterruptionCheck([] { return InterruptionCatcher::caught() != 0; });
@@ -274,6 +296,10 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
         summary.logPath = app.log.strLogFileName();
     if (run.outputWritten()) // a previous file kept in place is not this run's
         summary.csvPath = QFileInfo(options.output).absoluteFilePath();
+    summary.compared = !options.previous.isEmpty();
+    summary.changes = run.changes();
+    if (run.changes())
+        summary.changesPath = QFileInfo(run.changesReportPath()).absoluteFilePath();
     // A failure told while choosing (a database error, an unreadable file)
     // may leave subscribers out: the run is not a clean one; nor is one without a whole log.
     const bool wholeLog = app.log.logWritten() && !app.log.logFailure();

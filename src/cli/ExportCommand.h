@@ -1,10 +1,13 @@
 #pragma once
 
+#include "export/ExportComparison.h"
 #include "select/SubscriberSelection.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace tarnwick {
 
@@ -32,6 +35,7 @@ struct ExportCommandOptions
     bool perRowQueries = false; // --per-row-queries: one query per row, as the walks are written
     bool quiet = false;         // failures only: no progress, no notices, no questions
     bool summaryJson = false;   // one line of JSON on stdout at the end
+    QString previous;           // --compare: an earlier export to list the changes since
     QString error;              // what is wrong with the arguments; empty when nothing is
 };
 
@@ -51,6 +55,9 @@ struct ExportSummary
     int failures = 0; // failures reported on stderr (selection and export)
     QString csvPath;  // absolute; empty when nothing was written
     QString logPath;  // empty when no log was written
+    bool compared = false;                           // --compare was given
+    std::optional<ExportComparison::Counts> changes; // none when no change report was written
+    QString changesPath;                             // absolute
     int status = ExitStatus::NotRun;
 
     // One line, no blanks between fields; empty paths are null.

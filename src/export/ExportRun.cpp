@@ -52,9 +52,9 @@ private:
 
 } // namespace
 
-QString ExportRun::completionMessage(int errors, int warnings)
+QString ExportRun::completionMessage(int errors, int warnings, const QString& changes)
 {
-    return completionWithoutLog(errors, warnings) + QStringLiteral("  View log file now?");
+    return completionWithoutLog(errors, warnings) + changes + QStringLiteral("  View log file now?");
 }
 
 QString ExportRun::completionWithoutLog(int errors, int warnings)
@@ -75,6 +75,24 @@ QString ExportRun::interruptedLine(int done, int total, const QString& path)
            QString::number(total) + QStringLiteral(" subscribers; ") + path + QStringLiteral(" was not replaced");
 }
 
+QString ExportRun::previousRefusedMessage(const QString& path, const QString& what)
+{
+    return QStringLiteral("The previous export cannot be compared with: ") + path + QLatin1Char('\n') + what +
+           QStringLiteral("\nNothing was written.");
+}
+
+QString ExportRun::changesLine(const QString& previous, const ExportComparison::Counts& counts, const QString& report)
+{
+    return QStringLiteral("Changes since ") + previous + QStringLiteral(": ") + counts.text() +
+           QStringLiteral("; listed in ") + report;
+}
+
+QString ExportRun::changesSentence(qint64 total, const QString& report)
+{
+    return QString::number(total) + QStringLiteral(" changes since the previous export, listed in ") + report +
+           QLatin1Char('.');
+}
+
 ExportRun::ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress)
     : m_app(app), m_grid(grid), m_progress(progress), m_walk(app, m_tsCSVFile)
 {
@@ -93,6 +111,21 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     m_interruptRequested = m_interrupted = false;
     m_rowsDone = 0;
     m_rowsTotal = m_grid.Rows() - 1;
+    m_changes.reset();
+    m_changesReport.clear();
+
+    // The earlier export is read whole before anything is written: it may be
+    // the very file this run replaces, and one that cannot be read stops the run.
+    const QString previousPath = m_previousPath; // as it was when the run began
+    std::optional<ExportComparison> comparison;
+    if (!previousPath.isEmpty()) {
+        comparison.emplace();
+        const QString wrong = comparison->readPrevious(previousPath);
+        if (!wrong.isEmpty()) {
+            m_app.ui.showMessage(previousRefusedMessage(previousPath, wrong), kAppTitle);
+            return Result::PreviousRefused;
+        }
+    }
 
     const auto report = [this](const Failure& f) {
         m_app.services.ShowMessage(QStringLiteral("Error in cmdDumpData_Click:") + f.description());
@@ -120,6 +153,23 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     m_outputWritten = written;
     m_tsCSVFile.discard(); // whatever is still open was not finished: the target stays as it was
 
+    QString changes; // the end message's word on them
+    if (written && comparison) {
+        const QString reportPath = ExportComparison::reportPathFor(txtSavePath);
+        StepRunner comparing([&](const Failure& f) {
+            report(f);
+            m_app.log.WriteToLog(QStringLiteral("(error) ") + QString::number(f.number()) + QStringLiteral(" (") +
+                                 f.description() + QStringLiteral(") writing the change report ") + reportPath);
+        });
+        comparing.run([&] { m_changes = comparison->compare(txtSavePath, m_encoding, reportPath); });
+        comparison.reset();
+        if (m_changes) {
+            m_changesReport = reportPath;
+            m_app.log.WriteToLog(changesLine(previousPath, *m_changes, reportPath));
+            changes = QStringLiteral("  ") + changesSentence(m_changes->total(), reportPath);
+        }
+    }
+
     if (m_interrupted) {
         m_app.log.WriteToLog(interruptedLine(m_rowsDone, m_rowsTotal, txtSavePath));
         m_app.log.CloseLogFile();
@@ -140,8 +190,8 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
                              kAppTitle);
     }
     if (!m_app.log.logWritten())
-        m_app.ui.showMessage(completionWithoutLog(errors, warnings), QStringLiteral("Export Complete"));
-    else if (m_app.ui.askYesNo(completionMessage(errors, warnings), QStringLiteral("Export Complete")))
+        m_app.ui.showMessage(completionWithoutLog(errors, warnings) + changes, QStringLiteral("Export Complete"));
+    else if (m_app.ui.askYesNo(completionMessage(errors, warnings, changes), QStringLiteral("Export Complete")))
         m_app.services.ViewInTextEditor(m_app.log.strLogFileName());
     // Only a file this run wrote is offered.
     if (written && m_app.ui.askYesNo(kViewCsvQuestion, kAppTitle))

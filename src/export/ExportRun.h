@@ -1,11 +1,13 @@
 #pragma once
 
+#include "export/ExportComparison.h"
 #include "export/PrivateListWalk.h"
 #include "platform/TextFileWriter.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace tarnwick {
 
@@ -34,11 +36,12 @@ public:
     ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress);
 
     enum class Result {
-        Completed,      // the summary has been shown, whatever failed on the way
-        NoPath,         // refused: the path is too short to be one
-        AlreadyRunning, // refused: a run is going on (a click during its yields)
-        OutputIsLog,    // refused: the path is this run's own log
-        Interrupted,    // stopped part way: the output file was left as it was
+        Completed,       // the summary has been shown, whatever failed on the way
+        NoPath,          // refused: the path is too short to be one
+        AlreadyRunning,  // refused: a run is going on (a click during its yields)
+        OutputIsLog,     // refused: the path is this run's own log
+        Interrupted,     // stopped part way: the output file was left as it was
+        PreviousRefused, // refused: the earlier export to compare with cannot be read
     };
     // "&Export Data" with the path as typed.
     Result run(const QString& txtSavePath);
@@ -54,6 +57,11 @@ public:
     // Asked at every row as well (the command's signals).
     void setInterruptionCheck(std::function<bool()> check) { m_interruptionCheck = std::move(check); }
     void setEncoding(TextFileWriter::Encoding encoding) { m_encoding = encoding; }
+    // An earlier export to compare the new file with; empty for none.
+    void setPreviousExport(const QString& path) { m_previousPath = path; }
+    // What the last run's comparison counted, and where it wrote them; none when no report was written.
+    const std::optional<ExportComparison::Counts>& changes() const { return m_changes; }
+    const QString& changesReportPath() const { return m_changesReport; }
     // Rows walked to their end, of how many, in the last run.
     int rowsDone() const { return m_rowsDone; }
     int rowsTotal() const { return m_rowsTotal; }
@@ -62,12 +70,16 @@ public:
 
     static const QString kNoPathMessage;
     static const QString kViewCsvQuestion;
-    // "Export complete - " with both counts and the offer to view the log.
-    static QString completionMessage(int errors, int warnings);
+    // "Export complete - " with both counts, what `changes` says (from two blanks on), and the offer to view the log.
+    static QString completionMessage(int errors, int warnings, const QString& changes = {});
     // The same without the offer, when no log could be written.
     static QString completionWithoutLog(int errors, int warnings);
     static QString outputIsLogMessage(const QString& path);
     static QString interruptedLine(int done, int total, const QString& path);
+    static QString previousRefusedMessage(const QString& path, const QString& what);
+    // The log's line for a comparison, and the sentence the end message gains.
+    static QString changesLine(const QString& previous, const ExportComparison::Counts& counts, const QString& report);
+    static QString changesSentence(qint64 total, const QString& report);
 
 private:
     AppContext& m_app;
@@ -76,6 +88,9 @@ private:
     TextFileWriter m_tsCSVFile;
     PrivateListWalk m_walk;
     TextFileWriter::Encoding m_encoding = TextFileWriter::Encoding::CodePage;
+    QString m_previousPath;
+    std::optional<ExportComparison::Counts> m_changes;
+    QString m_changesReport;
     std::function<bool()> m_interruptionCheck;
     bool m_interruptRequested = false;
     bool m_interrupted = false;

@@ -36,12 +36,13 @@ QString folderPart(const QString& path)
 } // namespace
 
 frmDumpInfo::frmDumpInfo(AppContext& app, WizardNavigation& wizard, QWidget* parent)
-    : QWidget(parent), m_app(app), m_wizard(wizard),
-      m_run(app, wizard.chosenSubscribers(), *this),
-      m_chooseSaveFile(
-          [](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
-              return QFileDialog::getSaveFileName(owner, title, folder, filter);
-          })
+    : QWidget(parent), m_app(app), m_wizard(wizard), m_run(app, wizard.chosenSubscribers(), *this),
+      m_chooseSaveFile([](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
+          return QFileDialog::getSaveFileName(owner, title, folder, filter);
+      }),
+      m_chooseOpenFile([](QWidget* owner, const QString& title, const QString& folder, const QString& filter) {
+          return QFileDialog::getOpenFileName(owner, title, folder, filter);
+      })
 {
     setObjectName(QStringLiteral("frmDumpInfo"));
     setWindowTitle(QStringLiteral("Tarnwick"));
@@ -87,10 +88,21 @@ frmDumpInfo::frmDumpInfo(AppContext& app, WizardNavigation& wizard, QWidget* par
     logFolder->setTextFormat(Qt::PlainText);
     logFolder->setGeometry(twipsRect(150, 5340, 11100, 300));
 
+    // Optional: an earlier export, to list what changed since in a report beside the new file.
+    auto* compareFrame = new QGroupBox(QStringLiteral("Compare with a previous export (optional):"), this);
+    compareFrame->setObjectName(QStringLiteral("framePrevious"));
+    compareFrame->setGeometry(twipsRect(150, 5760, 11100, 975));
+    m_txtPreviousPath = new QLineEdit(compareFrame);
+    m_txtPreviousPath->setObjectName(QStringLiteral("txtPreviousPath"));
+    m_txtPreviousPath->setGeometry(twipsRect(180, 420, 9255, 375));
+    QPushButton* browsePrevious = layout::addButton(compareFrame, "cmdBrowsePrevious", QStringLiteral("B&rowse"),
+                                                    twipsRect(9600, 390, 1335, 435));
+
     const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7215, 60, QStringLiteral("Help"));
     next->setEnabled(false); // the last page
 
     connect(browse, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowse_Click);
+    connect(browsePrevious, &QPushButton::clicked, this, &frmDumpInfo::cmdBrowsePrevious_Click);
     connect(dumpData, &QPushButton::clicked, this, &frmDumpInfo::cmdDumpData_Click);
     // Enter starts the export, as the page's default button does in a dialog.
     connect(m_txtSavePath, &QLineEdit::returnPressed, this, &frmDumpInfo::cmdDumpData_Click);
@@ -115,8 +127,20 @@ void frmDumpInfo::cmdBrowse_Click()
     }
 }
 
+void frmDumpInfo::cmdBrowsePrevious_Click()
+{
+    QString folder = folderPart(m_txtPreviousPath->text());
+    if (folder.isEmpty())
+        folder = folderPart(m_txtSavePath->text());
+    const QString chosen =
+        m_chooseOpenFile(this, QStringLiteral("Select Previous Export"), folder, QStringLiteral("*.csv"));
+    if (!chosen.isEmpty())
+        m_txtPreviousPath->setText(chosen);
+}
+
 void frmDumpInfo::cmdDumpData_Click()
 {
+    m_run.setPreviousExport(m_txtPreviousPath->text().trimmed());
     m_run.run(m_txtSavePath->text());
     if (m_exitAfterRun)
         m_app.services.ExitApplication();

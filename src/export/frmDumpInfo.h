@@ -30,6 +30,8 @@ public:
     using SaveFileChooser =
         std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
     void setSaveFileChooser(SaveFileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
+    // The open dialog for an earlier export to compare with, in the same shape.
+    void setOpenFileChooser(SaveFileChooser chooser) { m_chooseOpenFile = std::move(chooser); }
 
     static const QString kHeading;
     static const QString kInstructions;
@@ -40,6 +42,7 @@ protected:
 
 private:
     void cmdBrowse_Click();
+    void cmdBrowsePrevious_Click();
     void cmdDumpData_Click();
     void cmdPrevious_Click();
     void cmdExit_Click();
@@ -52,7 +55,9 @@ private:
     WizardNavigation& m_wizard;
     ExportRun m_run;
     SaveFileChooser m_chooseSaveFile;
+    SaveFileChooser m_chooseOpenFile;
     QLineEdit* m_txtSavePath = nullptr;
+    QLineEdit* m_txtPreviousPath = nullptr;
     QLabel* m_lblProcessingList = nullptr;
     QProgressBar* m_progressBar = nullptr;
     bool m_exitAfterRun = false;

@@ -2,6 +2,7 @@
 #include "ExportTestSupport.h"
 #include "base/Recordset.h"
 #include "cli/ExportCommand.h"
+#include "export/ExportComparison.h"
 #include "program/Startup.h"
 #include "select/SelectionProgress.h"
 #include "select/SubscriberSelection.h"
@@ -445,6 +446,23 @@ private Q_SLOTS:
                                           << true << "[4 of 4]";
         QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true
                                          << "";
+        // An earlier export to compare with that is not one, or cannot be read: refused before anything is written.
+        const QString compare = all + u"|--compare|previous export.txt"_s;
+        const QString refused = u"The previous export cannot be compared with: previous export.txt\n"_s;
+        QTest::newRow("compare: other header")
+            << compare << 2 << refused + "Its first line is not the header" << false << "";
+        QTest::newRow("compare: fields") << compare << 2 << refused + "Line 3 has 8 fields instead of 9" << false << "";
+        QTest::newRow("compare: UTF-16") << compare << 2 << refused + "It is in UTF-16" << false << "";
+        QTest::newRow("compare: not UTF-8")
+            << compare << 2
+            << refused + "Line 5 cannot be read in UTF-8, the system's code page: the file is in an "
+                         "encoding this program cannot read.\nNothing was written."
+            << false << "";
+        QTest::newRow("compare: no such file") << compare << 2 << refused + "There is no such file." << false << "";
+        // Read, compared, and the report cannot be written: told, logged and counted; the export itself stands.
+        QTest::newRow("compare: report in the way")
+            << compare << 1 << "Error in cmdDumpData_Click:Path/File access error\n"
+            << true << "(error) 75 (Path/File access error) writing the change report o.changes.csv";
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
                                  << "            (warning) Written with '?' for characters the code page cannot hold: "
@@ -480,6 +498,21 @@ private Q_SLOTS:
             for (int i = 0; i < rows; ++i)
                 env.database().addMember("L-EMPTY", 1, "S-'ANNA", "a" + QString::number(i), longName);
             launch.fileSizeLimit = tag.endsWith("walk") ? 64 * 1024 : 4 * 1024;
+        }
+        if (tag.startsWith("compare:")) {
+            const QByteArray header = MembershipCsv::kHeader.toLatin1() + "\r\n", row = "a,b,c,d,e,f,g,h,i\r\n";
+            const QHash<QByteArray, QByteArray> files{
+                {"compare: other header", "ALIAS,EXTENSION\r\n" + row},
+                {"compare: fields", header + row + "a,b,c,d,e,f,g,h\r\n"},
+                {"compare: UTF-16",
+                 "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(MembershipCsv::kHeader.utf16()),
+                                         MembershipCsv::kHeader.size() * 2)},
+                {"compare: not UTF-8", header + row + "\"x\r\ny\",b,c,d,e,f,g,h,i\r\nM\xfcller,b,c,d,e,f,g,h,i\r\n"}};
+            if (files.contains(tag))
+                QVERIFY(!writeFile(env.path("previous export.txt"), files[tag]).isEmpty());
+            if (tag.endsWith("in the way"))
+                QVERIFY(!writeFile(env.path("previous export.txt"), crlfFile(fixtureCsvLines())).isEmpty() &&
+                        QDir(env.folder()).mkpath("o.changes.csv"));
         }
         if (tag == "latin-1") {
             const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
@@ -570,6 +603,73 @@ private Q_SLOTS:
         python.closeWriteChannel();
         QVERIFY(python.waitForFinished());
         QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    }
+
+    // What changed since an earlier export, against the same comparison done again by Python's csv module over the
+    // two files: the demo organisation, then a copy of it changed by demo/history.sql through sqlite3 (at least 20
+    // changes of every kind). The earlier file in either encoding, or in UTF-8 without its mark; the report in the
+    // new file's encoding. The summary and the log's line give the counts Python finds.
+    void changesSincePreviousExport()
+    {
+        TestEnvironment env;
+        demo::generateOrganisation(env.database(), {});
+        const QString later = env.path("later");
+        QVERIFY(QDir().mkpath(later) && QFile::copy(env.path("OrvaneDb"), later + "/OrvaneDb"));
+        QProcess sqlite;
+        sqlite.start("sqlite3", {later + "/OrvaneDb", ".read " TARNWICK_SOURCE_DIR "/demo/history.sql"});
+        QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0 && sqlite.readAllStandardError().isEmpty());
+        const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
+        if (latin1)
+            ::freelocale(latin1);
+        const QStringList utf8{"--encoding=utf-8"};
+        struct Variant
+        {
+            QStringList first, second;
+            bool dropMark, inLatin1;
+        };
+        const Variant variants[] = {{{}, utf8, false, false}, {utf8, {}, true, false}, {utf8, {}, false, true}};
+        for (const Variant& v : variants) {
+            if (v.inLatin1 && !latin1)
+                continue; // scripts/install-deps.sh makes the locale
+            const QString previous = env.path("previous.csv");
+            QVERIFY(runExportBinary(env.folder(), QStringList{"--all", "-o", previous} + v.first).first < 2);
+            if (v.dropMark)
+                QVERIFY(!writeFile(previous, readFile(previous).mid(3)).isEmpty());
+            Launch launch;
+            if (v.inLatin1)
+                launch.environment << "LC_ALL=en_US.ISO-8859-1";
+            QByteArray out;
+            const auto [status, shown] = runExportBinary(
+                later, QStringList{"--all", "-o", "new.csv", "--compare", previous, "--summary=json"} + v.second,
+                TestEnvironment::registryText(), launch, &out);
+            QVERIFY2(status < 2, qPrintable(shown));
+            const QJsonObject changes = QJsonDocument::fromJson(out).object().value("changes").toObject();
+            QCOMPARE(changes.value("report").toString(), later + "/new.changes.csv");
+
+            QProcess python;
+            python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_changes.py", previous, later + "/new.csv",
+                                     later + "/new.changes.csv", v.inLatin1 ? "latin-1" : "utf-8"});
+            QVERIFY(python.waitForFinished(60000));
+            QVERIFY2(python.exitCode() == 0, python.readAllStandardError().right(2000).constData());
+            const QJsonObject counted = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+            ExportComparison::Counts counts;
+            const std::tuple<const QString&, const char*, qint64&> kinds[] = {
+                {ExportComparison::kListAdded, "lists_added", counts.listsAdded},
+                {ExportComparison::kListRemoved, "lists_removed", counts.listsRemoved},
+                {ExportComparison::kListRenamed, "lists_renamed", counts.listsRenamed},
+                {ExportComparison::kMemberAdded, "members_added", counts.membersAdded},
+                {ExportComparison::kMemberRemoved, "members_removed", counts.membersRemoved},
+                {ExportComparison::kExtensionChanged, "extensions_changed", counts.extensionsChanged}};
+            for (const auto& [kind, key, count] : kinds) {
+                count = counted.value(kind).toInteger();
+                QVERIFY2(count >= 20 && changes.value(QLatin1String(key)).toInteger() == count, qPrintable(kind));
+            }
+            QVERIFY(newestLog(later + "/logs")
+                        .contains(ExportRun::changesLine(previous, counts, "new.changes.csv") + "\r\n"));
+            if (!v.second.isEmpty())
+                QVERIFY(readFile(later + "/new.changes.csv")
+                            .startsWith("\xEF\xBB\xBF" + ExportComparison::kReportHeader.toLatin1()));
+        }
     }
 
     // A run stopped in its middle: SIGINT and SIGTERM end it in order (no new file, one line in the log saying how

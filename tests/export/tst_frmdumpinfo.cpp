@@ -103,6 +103,18 @@ private Q_SLOTS:
         QVERIFY(logTexts.size() == 2 && logTexts[0].contains(u"Running tarnwick version: 1.0.1"_s));
         QCOMPARE(logTexts[1], logTexts[0]);
 
+        // An earlier export to compare with, through its own Browse: here the very file the run replaces, read
+        // before it is. Nothing changed; the end message names the report.
+        page->setOpenFileChooser([&](QWidget*, const QString& title, const QString& folder, const QString&) {
+            return title == u"Select Previous Export"_s && folder == d.env.folder() ? byWizard : QString();
+        });
+        child(*page, "cmdBrowsePrevious")->click();
+        d.clear();
+        QTest::mouseClick(child(*page, "cmdDumpData"), Qt::LeftButton);
+        const QString report = d.env.path("private lists.changes.csv");
+        QCOMPARE(d.texts().value(0), ExportRun::completionMessage(0, 0, "  " + ExportRun::changesSentence(0, report)));
+        QCOMPARE(readFile(report), crlfFile({ExportComparison::kReportHeader}));
+
         page->move(40, 30);
         QTest::mouseClick(child(*page, "cmdPrevious"), Qt::LeftButton);
         QVERIFY(select.isVisible());
