@@ -54,6 +54,8 @@ public:
     // Asked at every row as well (the command's signals).
     void setInterruptionCheck(std::function<bool()> check) { m_interruptionCheck = std::move(check); }
     void setEncoding(TextFileWriter::Encoding encoding) { m_encoding = encoding; }
+    // Names and aliases a spreadsheet would read as formulas are written after a '.
+    void setFormulaSafe(bool on) { m_walk.setFormulaSafe(on); }
     // Rows walked to their end, of how many, in the last run.
     int rowsDone() const { return m_rowsDone; }
     int rowsTotal() const { return m_rowsTotal; }

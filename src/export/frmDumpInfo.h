@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -52,6 +53,7 @@ private:
     WizardNavigation& m_wizard;
     ExportRun m_run;
     SaveFileChooser m_chooseSaveFile;
+    QCheckBox* m_chkFormulaSafe = nullptr;
     QLineEdit* m_txtSavePath = nullptr;
     QLabel* m_lblProcessingList = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -358,8 +358,8 @@ private Q_SLOTS:
         };
         row("range: a leading minus is the low bound's sign", "--range| -5-10|--output=o.csv", "mode 2| -5|10|o.csv");
         row("cos contains", "--cos-contains|faul|-o|o.csv", "mode 11|faul|o.csv");
-        row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|-q|--summary=json",
-            "mode 1|o.csv|utf-8|per row|quiet|json");
+        row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|--formula-safe|-q|--summary=json",
+            "mode 1|o.csv|utf-8|per row|formula safe|quiet|json");
         row("code page", "--all|-o|o.csv|--encoding|code-page", "mode 1|o.csv");
         row("help wins", "--all|--help", "help");
         row("output without a file", "--all|-o", "Missing value after '-o'.");
@@ -384,8 +384,11 @@ private Q_SLOTS:
              {o.request.low, o.request.high, o.request.csvPath, o.request.cosName, o.request.subString, o.output})
             if (!value.isEmpty())
                 got << value;
-        const std::pair<bool, const char*> flags[] = {
-            {o.utf8, "utf-8"}, {o.perRowQueries, "per row"}, {o.quiet, "quiet"}, {o.summaryJson, "json"}};
+        const std::pair<bool, const char*> flags[] = {{o.utf8, "utf-8"},
+                                                      {o.perRowQueries, "per row"},
+                                                      {o.formulaSafe, "formula safe"},
+                                                      {o.quiet, "quiet"},
+                                                      {o.summaryJson, "json"}};
         for (const auto& [set, name] : flags)
             if (set)
                 got << QString::fromLatin1(name);
@@ -445,6 +448,14 @@ private Q_SLOTS:
                                           << true << "[4 of 4]";
         QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true
                                          << "";
+        // Names a spreadsheet would evaluate: written as they are and counted, or after a ' with --formula-safe.
+        const QString formulas = u"\nNames and aliases a spreadsheet would read as formulas (beginning with =, +, -, "
+                                 u"@, tab or CR): 6, written "_s;
+        const QString first = u"; the first: \"@anna\", \"=1+1\", \"-all\"\r\n"_s;
+        QTest::newRow("formula cells") << all + "|--summary=json" << 0 << "\"formulaCells\":6" << true
+                                       << formulas + "as they are" + first;
+        QTest::newRow("formula cells, made safe") << all + "|--formula-safe|--summary=json" << 0 << "\"formulaCells\":6"
+                                                  << true << formulas + "after a ' so that they read as text" + first;
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
                                  << "            (warning) Written with '?' for characters the code page cannot hold: "
@@ -480,6 +491,11 @@ private Q_SLOTS:
             for (int i = 0; i < rows; ++i)
                 env.database().addMember("L-EMPTY", 1, "S-'ANNA", "a" + QString::number(i), longName);
             launch.fileSizeLimit = tag.endsWith("walk") ? 64 * 1024 : 4 * 1024;
+        }
+        if (tag.startsWith("formula cells")) {
+            env.database().addMember("L-'TEAM", 1, "S-'ANNA", "@anna", "=1+1");
+            env.database().addMember("L-'TEAM", 2, "P-'ALL", "-all", "=HYPERLINK(\"http://example.com\",\"x\")");
+            env.database().addMember("L-'TEAM", 1, "S-NOEXT", "\tnoext", "+49 30 1234");
         }
         if (tag == "latin-1") {
             const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
@@ -545,6 +561,8 @@ private Q_SLOTS:
                     bytes.contains("Anna M\xfcller"));
         if (tag == "utf-8")
             QVERIFY(bytes.contains("Anna Müller"));
+        if (tag.startsWith("formula cells"))
+            QVERIFY(bytes.contains(tag.endsWith("safe") ? ",'@anna,'=1+1,2002\r\n" : ",@anna,=1+1,2002\r\n"));
 
         // The log is where the first line said, and named by the last line only when it was written.
         const bool quiet = args.contains("-q") || args.contains("--quiet");
@@ -562,13 +580,14 @@ private Q_SLOTS:
             QVERIFY2(shown.contains("\nLog: " + folder + "/Tarnwick_Log_"), qPrintable(shown));
         if (!arguments.contains("--summary") || status == 2)
             return;
-        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log.
+        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log, the formula cells
+        // also opened in LibreOffice.
         QProcess python;
         python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", target,
-                                 QString::number(exitCode)});
+                                 QString::number(exitCode), args.contains("--formula-safe") ? "safe" : ""});
         python.write(out);
         python.closeWriteChannel();
-        QVERIFY(python.waitForFinished());
+        QVERIFY(python.waitForFinished(300000));
         QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     }
 
