@@ -561,6 +561,8 @@ private Q_SLOTS:
                     bytes.contains("Anna M\xfcller"));
         if (tag == "utf-8")
             QVERIFY(bytes.contains("Anna Müller"));
+        // One byte-order mark in the UTF-8 file, at its start; none in the code page.
+        QCOMPARE(bytes.count("\xEF\xBB\xBF"), qsizetype(tag == "utf-8"));
         if (tag.startsWith("formula cells"))
             QVERIFY(bytes.contains(tag.endsWith("safe") ? ",'@anna,'=1+1,2002\r\n" : ",@anna,=1+1,2002\r\n"));
 
