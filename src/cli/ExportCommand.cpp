@@ -97,6 +97,14 @@ const OptionRow kOptions[] = {
          o.previous = v;
          return v.isEmpty() ? QStringLiteral("--compare takes the earlier export's file") : QString();
      }},
+    {"formula-safe", "",
+     "Write names and aliases that a spreadsheet would read as formulas (beginning with =, +, -, @, tab or CR) "
+     "after a ', so that they stay text. Without it they are written as they are, and counted in the log.",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString&) {
+         o.formulaSafe = true;
+         return QString();
+     }},
     {"per-row-queries", "", "Read the database one row per query instead of in sets (slower; the same files).",
      std::nullopt,
      [](ExportCommandOptions& o, const QString&) {
@@ -109,8 +117,8 @@ const OptionRow kOptions[] = {
          return QString();
      }},
     {"summary", "FORMAT",
-     "At the end, one line on stdout: rows written, owners, lists, errors, warnings, the CSV and log paths "
-     "(FORMAT: json).",
+     "At the end, one line on stdout: rows written, owners, lists, errors, warnings, cells that look like "
+     "formulas, the CSV and log paths (FORMAT: json).",
      std::nullopt,
      [](ExportCommandOptions& o, const QString& v) {
          o.summaryJson = v == QLatin1String("json");
@@ -211,10 +219,10 @@ QByteArray ExportSummary::toJson() const
     const auto path = [](const QString& p) { return p.isEmpty() ? QJsonValue() : QJsonValue(p); };
     QJsonObject object{
         {QStringLiteral("rows"), rows},         {QStringLiteral("owners"), owners},
-        {QStringLiteral("lists"), lists},       {QStringLiteral("errors"), errors},
-        {QStringLiteral("warnings"), warnings}, {QStringLiteral("failures"), failures},
-        {QStringLiteral("csv"), path(csvPath)}, {QStringLiteral("log"), path(logPath)},
-        {QStringLiteral("status"), status},
+        {QStringLiteral("lists"), lists},       {QStringLiteral("formulaCells"), formulaCells},
+        {QStringLiteral("errors"), errors},     {QStringLiteral("warnings"), warnings},
+        {QStringLiteral("failures"), failures}, {QStringLiteral("csv"), path(csvPath)},
+        {QStringLiteral("log"), path(logPath)}, {QStringLiteral("status"), status},
     };
     if (compared) {
         QJsonObject c;
@@ -271,6 +279,7 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
     ExportRun run(app, grid, progress);
     run.setEncoding(options.utf8 ? TextFileWriter::Encoding::Utf8WithBom : TextFileWriter::Encoding::CodePage);
     run.setPreviousExport(options.previous);
+    run.setFormulaSafe(options.formulaSafe);
     // From here a signal ends the run in order instead of killing it.
     const InterruptionCatcher interruptions;
     run.setInterruptionCheck([] { return InterruptionCatcher::caught() != 0; });
@@ -289,6 +298,7 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
     summary.rows = counts.rows;
     summary.owners = counts.owners;
     summary.lists = counts.lists;
+    summary.formulaCells = counts.formulaCells;
     summary.errors = app.log.intErrorCount();
     summary.warnings = app.log.intWarningCount();
     summary.failures = console.failuresShown();

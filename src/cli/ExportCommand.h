@@ -34,6 +34,7 @@ struct ExportCommandOptions
     bool utf8 = false;          // --encoding=utf-8: UTF-8 with a byte-order mark instead of the code page
     bool perRowQueries = false; // --per-row-queries: one query per row, as the walks are written
     bool quiet = false;         // failures only: no progress, no notices, no questions
+    bool formulaSafe = false;   // --formula-safe: names that look like formulas written after a '
     bool summaryJson = false;   // one line of JSON on stdout at the end
     QString previous;           // --compare: an earlier export to list the changes since
     QString error;              // what is wrong with the arguments; empty when nothing is
@@ -47,10 +48,11 @@ QString exportCommandUsage();
 // What a run did, for --summary=json.
 struct ExportSummary
 {
-    qint64 rows = 0;   // CSV lines written below the header
-    qint64 owners = 0; // subscribers whose private lists were read
-    qint64 lists = 0;  // private lists walked
-    int errors = 0;    // the log's counts
+    qint64 rows = 0;         // CSV lines written below the header
+    qint64 owners = 0;       // subscribers whose private lists were read
+    qint64 lists = 0;        // private lists walked
+    qint64 formulaCells = 0; // names and aliases written that a spreadsheet would read as formulas
+    int errors = 0;          // the log's counts
     int warnings = 0;
     int failures = 0; // failures reported on stderr (selection and export)
     QString csvPath;  // absolute; empty when nothing was written

@@ -240,6 +240,7 @@ void ExportRun::ExportData()
             return;
         m_rowsDone = i;
     }
+    m_walk.logFormulaCells();
     // Closing puts the new file in the target's place; a failure there is
     // an output failure like any other: told, logged and counted.
     StepRunner closing([this](const Failure& f) {

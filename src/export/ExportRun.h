@@ -62,6 +62,8 @@ public:
     // What the last run's comparison counted, and where it wrote them; none when no report was written.
     const std::optional<ExportComparison::Counts>& changes() const { return m_changes; }
     const QString& changesReportPath() const { return m_changesReport; }
+    // Names and aliases a spreadsheet would read as formulas are written after a '.
+    void setFormulaSafe(bool on) { m_walk.setFormulaSafe(on); }
     // Rows walked to their end, of how many, in the last run.
     int rowsDone() const { return m_rowsDone; }
     int rowsTotal() const { return m_rowsTotal; }

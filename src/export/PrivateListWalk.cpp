@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <array>
+#include <utility>
 
 namespace tarnwick {
 
@@ -59,20 +60,62 @@ QString field(const QString& value)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString line(const MemberRow& row)
+bool looksLikeFormula(const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    switch (value.front().unicode()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FormulaCells::add(const QString& value)
+{
+    ++count;
+    if (first.size() < kNamed && !first.contains(value))
+        first.append(value);
+}
+
+void FormulaCells::add(const FormulaCells& more)
+{
+    count += more.count;
+    for (const QString& value : more.first) {
+        if (first.size() < kNamed && !first.contains(value))
+            first.append(value);
+    }
+}
+
+QString line(const MemberRow& row, bool formulaSafe, FormulaCells* formulas)
 {
     const std::array<const QString*, 9> values{
         &row.ownerAlias, &row.ownerDisplayName, &row.ownerExtension,    &row.listName,       &row.listId,
         &row.memberType, &row.memberAlias,      &row.memberDisplayName, &row.memberExtension};
+    // The names and aliases: owner's alias and name, list name, member's alias and name.
+    constexpr std::array<bool, 9> isName{true, true, false, true, false, false, true, true, false};
     qsizetype length = qsizetype(values.size());
     for (const QString* value : values)
-        length += value->size() + 2; // room for quotes; one allocation for most lines
+        length += value->size() + 3; // room for quotes and a mark; one allocation for most lines
     QString out;
     out.reserve(length);
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
             out += QLatin1Char(',');
-        out += field(*values[i]);
+        const QString& value = *values[i];
+        if (!isName[i] || !looksLikeFormula(value)) {
+            out += field(value);
+            continue;
+        }
+        if (formulas)
+            formulas->add(value);
+        out += formulaSafe ? field(QLatin1Char('\'') + value) : field(value);
     }
     return out;
 }
@@ -144,6 +187,7 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
     m_next = 0;
     m_chunk.reset();
     m_nextChunk.reset();
+    m_formulas = {}; // a run stopped part way left its count untold
 }
 
 std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first)
@@ -379,8 +423,9 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
         if (m_tsCSVFile.failure())
             m_app.log.WriteToLog(ErrorText::logLine(f, QStringLiteral("WriteSubInfoToFile"), kForm));
     });
+    MembershipCsv::FormulaCells formulas;
     steps.run([&] {
-        m_tsCSVFile.writeLine(MembershipCsv::line(row));
+        m_tsCSVFile.writeLine(MembershipCsv::line(row, m_formulaSafe, &formulas));
         if (m_tsCSVFile.lastLineLost())
             m_app.log.WriteToLog(
                 QStringLiteral("            (warning) Written with '?' for characters the code page cannot hold: "
@@ -388,8 +433,37 @@ void PrivateListWalk::WriteSubInfoToFile(const MemberRow& row)
                 row.ownerAlias + QStringLiteral(", private list=") + row.listName + QStringLiteral(", member=") +
                 row.memberDisplayName + QStringLiteral(" (alias ") + row.memberAlias + QLatin1Char(')'));
     });
-    if (!m_tsCSVFile.failure().has_value())
-        ++m_counts.rows;
+    if (m_tsCSVFile.failure().has_value())
+        return;
+    ++m_counts.rows;
+    if (formulas.count > 0) {
+        m_counts.formulaCells += formulas.count;
+        m_formulas.add(formulas);
+    }
+}
+
+void PrivateListWalk::logFormulaCells()
+{
+    const MembershipCsv::FormulaCells formulas = std::exchange(m_formulas, {});
+    if (formulas.count == 0)
+        return;
+    // The values as they are, their control characters shown, long ones cut.
+    QStringList shown;
+    for (QString value : formulas.first) {
+        value.replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+            .replace(QLatin1Char('\r'), QStringLiteral("\\r"))
+            .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        if (value.size() > 60)
+            value = value.left(57) + QStringLiteral("...");
+        shown << QLatin1Char('"') + value + QLatin1Char('"');
+    }
+    // Not an error nor a warning: the file is as the database holds it.
+    m_app.log.WriteToLog(QStringLiteral("Names and aliases a spreadsheet would read as formulas (beginning with =, +, "
+                                        "-, @, tab or CR): ") +
+                         QString::number(formulas.count) +
+                         (m_formulaSafe ? QStringLiteral(", written after a ' so that they read as text")
+                                        : QStringLiteral(", written as they are")) +
+                         QStringLiteral("; the first: ") + shown.join(QStringLiteral(", ")));
 }
 
 QString PrivateListWalk::memberExtension(MemberKind kind, const Recordset& lists, const Recordset& members)

@@ -38,8 +38,23 @@ inline const QString kHeader = QStringLiteral("OWNER_ALIAS, OWNER_DISPLAY_NAME, 
 // A field holding a comma, a double quote, CR or LF goes between double
 // quotes with its inner quotes doubled; any other field stays bare.
 QString field(const QString& value);
-// The nine fields, separated by bare commas.
-QString line(const MemberRow& row);
+// A value a spreadsheet would evaluate rather than show: it begins with =,
+// +, -, @, tab or CR. Only names and aliases are looked at; ids and
+// extensions are numbers a spreadsheet may read as numbers.
+bool looksLikeFormula(const QString& value);
+// The names and aliases that looked like formulas, as line() met them.
+struct FormulaCells
+{
+    static constexpr qsizetype kNamed = 3;
+    qint64 count = 0;
+    QStringList first; // the first few distinct values
+    void add(const QString& value);
+    void add(const FormulaCells& more);
+};
+// The nine fields, separated by bare commas. A name or alias that looks like
+// a formula is counted in `formulas` when given; with formulaSafe it is
+// written after a ', which spreadsheets take as "this is text".
+QString line(const MemberRow& row, bool formulaSafe = false, FormulaCells* formulas = nullptr);
 } // namespace MembershipCsv
 
 inline const QString kSubscriberMember = QStringLiteral("SUBSCRIBER");
@@ -72,6 +87,12 @@ public:
     void ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
                                  const QString& ownerDisplayName, const QString& ownerExtension);
     void WriteSubInfoToFile(const MemberRow& row);
+    // Names and aliases that look like formulas are written after a '.
+    void setFormulaSafe(bool on) { m_formulaSafe = on; }
+    // One plain log line (neither an error nor a warning) with the number of
+    // such cells written since the last call and the first few; none when
+    // there were none.
+    void logFormulaCells();
     // Empty when the lookup finds no row, or more than one.
     QString GetSubscriberExtension(const QString& objectId);
     QString GetPublicListExtension(const QString& objectId);
@@ -79,9 +100,10 @@ public:
     // What the walk has done since it was made, for the command's summary.
     struct Counts
     {
-        qint64 owners = 0; // ProcessPrivateDLMembers calls
-        qint64 lists = 0;  // private lists walked
-        qint64 rows = 0;   // lines written
+        qint64 owners = 0;       // ProcessPrivateDLMembers calls
+        qint64 lists = 0;        // private lists walked
+        qint64 rows = 0;         // lines written
+        qint64 formulaCells = 0; // names and aliases written that look like formulas
     };
     const Counts& counts() const { return m_counts; }
 
@@ -118,6 +140,8 @@ private:
     std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
     const Chunk* m_reading = nullptr; // the chunk of the owner being walked
     Counts m_counts;
+    bool m_formulaSafe = false;
+    MembershipCsv::FormulaCells m_formulas; // since the last logFormulaCells
 };
 
 } // namespace tarnwick

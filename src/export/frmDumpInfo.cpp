@@ -5,6 +5,7 @@
 #include "widgets/WindowLayout.h"
 #include "widgets/WizardNavigation.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -60,6 +61,13 @@ frmDumpInfo::frmDumpInfo(AppContext& app, WizardNavigation& wizard, QWidget* par
     m_txtSavePath->setGeometry(twipsRect(180, 420, 9255, 375));
     QPushButton* browse = layout::addButton(pathFrame, "cmdBrowse", QStringLiteral("&Browse"),
                                      twipsRect(9600, 390, 1335, 435));
+
+    // Beside the button it changes (and before it in the Tab order), in room the page had spare.
+    m_chkFormulaSafe = new QCheckBox(QStringLiteral("&Formula-safe for spreadsheets"), this);
+    m_chkFormulaSafe->setObjectName(QStringLiteral("chkFormulaSafe"));
+    m_chkFormulaSafe->setToolTip(QStringLiteral("Names and aliases that begin with =, +, -, @, tab or CR are written "
+                                                "after a ' so that a spreadsheet shows them as text."));
+    m_chkFormulaSafe->setGeometry(twipsRect(330, 2880, 4110, 375));
 
     QPushButton* dumpData = layout::addButton(this, "cmdDumpData", QStringLiteral("&Export Data"),
                                        twipsRect(4620, 2820, 2160, 495));
@@ -140,7 +148,10 @@ void frmDumpInfo::cmdBrowsePrevious_Click()
 
 void frmDumpInfo::cmdDumpData_Click()
 {
-    m_run.setPreviousExport(m_txtPreviousPath->text().trimmed());
+    if (!m_run.isRunning()) { // a click during a run is refused by the run; its settings stay
+        m_run.setPreviousExport(m_txtPreviousPath->text().trimmed());
+        m_run.setFormulaSafe(m_chkFormulaSafe->isChecked());
+    }
     m_run.run(m_txtSavePath->text());
     if (m_exitAfterRun)
         m_app.services.ExitApplication();

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -56,6 +57,7 @@ private:
     ExportRun m_run;
     SaveFileChooser m_chooseSaveFile;
     SaveFileChooser m_chooseOpenFile;
+    QCheckBox* m_chkFormulaSafe = nullptr;
     QLineEdit* m_txtSavePath = nullptr;
     QLineEdit* m_txtPreviousPath = nullptr;
     QLabel* m_lblProcessingList = nullptr;

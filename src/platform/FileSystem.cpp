@@ -158,4 +158,22 @@ QByteArray codePageName()
 
 #endif
 
+QStringEncoder codePageEncoder()
+{
+    const QByteArray name = codePageName();
+    if (name == "System")
+        return QStringEncoder(QStringConverter::System);
+    QStringEncoder encoder(name.isEmpty() ? "UTF-8" : name.constData());
+    return encoder.isValid() ? std::move(encoder) : QStringEncoder(QStringConverter::Utf8);
+}
+
+QStringDecoder codePageDecoder(QStringConverter::Flags flags)
+{
+    const QByteArray name = codePageName();
+    if (name == "System")
+        return QStringDecoder(QStringConverter::System, flags);
+    QStringDecoder decoder(name.isEmpty() ? "UTF-8" : name.constData(), flags);
+    return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Utf8, flags);
+}
+
 } // namespace tarnwick::FileSystem

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <optional>
 
@@ -35,6 +37,10 @@ std::optional<Entry> entryOf(const QString& path);
 // (read from the environment, since Qt switches its own to UTF-8).
 // Empty means UTF-8.
 QByteArray codePageName();
+// Converters for that code page: what the program writes goes out in it and
+// what it reads comes in from it. UTF-8 when no converter knows the name.
+QStringEncoder codePageEncoder();
+QStringDecoder codePageDecoder(QStringConverter::Flags flags = QStringConverter::Flag::Default);
 
 } // namespace FileSystem
 

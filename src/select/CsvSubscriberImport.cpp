@@ -4,6 +4,7 @@
 #include "base/SqlText.h"
 #include "base/StepRunner.h"
 #include "base/UserInterface.h"
+#include "platform/FileSystem.h"
 #include "program/AppContext.h"
 #include "select/NumberText.h"
 #include "select/SelectionGrid.h"
@@ -57,8 +58,35 @@ bool TextLineReader::fill()
     return true;
 }
 
+// A mark inside the file is a character of its line: only the one at the start is taken away.
+TextLineReader::TextLineReader(QIODevice& device)
+    : m_device(device), m_decoder(FileSystem::codePageDecoder(QStringConverter::Flag::ConvertInitialBom))
+{
+}
+
+// A UTF-8 byte-order mark says the file is UTF-8, whatever the code page.
+void TextLineReader::start()
+{
+    m_started = true;
+    while (m_buffer.size() - m_pos < 3 && fill()) {
+    }
+    if (QByteArrayView(m_buffer).sliced(m_pos).startsWith("\xEF\xBB\xBF")) {
+        m_pos += 3;
+        m_decoder = QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    }
+}
+
+// The bytes from the read position up to `end`, each line decoded on its own.
+QString TextLineReader::decode(qsizetype end)
+{
+    m_decoder.resetState();
+    return m_decoder.decode(QByteArrayView(m_buffer).sliced(m_pos, end - m_pos));
+}
+
 bool TextLineReader::atEnd()
 {
+    if (!m_started)
+        start();
     return m_pos >= m_buffer.size() && !fill();
 }
 
@@ -82,7 +110,7 @@ QString TextLineReader::readLine()
                     continue;
                 }
             }
-            const QString line = QString::fromLocal8Bit(m_buffer.constData() + m_pos, end - m_pos);
+            const QString line = decode(end);
             qsizetype next = end + 1;
             if (m_buffer.at(end) == '\r' && next < m_buffer.size() && m_buffer.at(next) == '\n')
                 ++next;
@@ -92,7 +120,7 @@ QString TextLineReader::readLine()
         const qsizetype offset = size - m_pos;
         if (!fill()) {
             // The last line has no terminator.
-            const QString line = QString::fromLocal8Bit(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+            const QString line = decode(m_buffer.size());
             m_pos = m_buffer.size();
             return line;
         }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <optional>
@@ -16,21 +17,26 @@ namespace tarnwick {
 
 // Reads a text file one line at a time. A line ends at CR, CR LF or LF (files
 // written on this platform end their lines with LF alone); the terminator is
-// not part of the line. Lines are 8-bit text in the system's code page.
+// not part of the line. Lines are 8-bit text in the system's code page, as the
+// program writes them, unless the file begins with a UTF-8 byte-order mark.
 class TextLineReader
 {
 public:
-    explicit TextLineReader(QIODevice& device) : m_device(device) {}
+    explicit TextLineReader(QIODevice& device);
     bool atEnd();
     // The next line; fails (Failure) when reading past the end of the file.
     QString readLine();
 
 private:
     bool fill();
+    void start();
+    QString decode(qsizetype end);
 
     QIODevice& m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    bool m_started = false; // the file's first bytes have been looked at
+    QStringDecoder m_decoder;
 };
 
 // Adds the subscribers a CSV file names: the header line says which field

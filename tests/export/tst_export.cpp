@@ -359,8 +359,8 @@ private Q_SLOTS:
         };
         row("range: a leading minus is the low bound's sign", "--range| -5-10|--output=o.csv", "mode 2| -5|10|o.csv");
         row("cos contains", "--cos-contains|faul|-o|o.csv", "mode 11|faul|o.csv");
-        row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|-q|--summary=json",
-            "mode 1|o.csv|utf-8|per row|quiet|json");
+        row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|--formula-safe|-q|--summary=json",
+            "mode 1|o.csv|utf-8|per row|formula safe|quiet|json");
         row("code page", "--all|-o|o.csv|--encoding|code-page", "mode 1|o.csv");
         row("help wins", "--all|--help", "help");
         row("output without a file", "--all|-o", "Missing value after '-o'.");
@@ -385,8 +385,11 @@ private Q_SLOTS:
              {o.request.low, o.request.high, o.request.csvPath, o.request.cosName, o.request.subString, o.output})
             if (!value.isEmpty())
                 got << value;
-        const std::pair<bool, const char*> flags[] = {
-            {o.utf8, "utf-8"}, {o.perRowQueries, "per row"}, {o.quiet, "quiet"}, {o.summaryJson, "json"}};
+        const std::pair<bool, const char*> flags[] = {{o.utf8, "utf-8"},
+                                                      {o.perRowQueries, "per row"},
+                                                      {o.formulaSafe, "formula safe"},
+                                                      {o.quiet, "quiet"},
+                                                      {o.summaryJson, "json"}};
         for (const auto& [set, name] : flags)
             if (set)
                 got << QString::fromLatin1(name);
@@ -463,6 +466,14 @@ private Q_SLOTS:
         QTest::newRow("compare: report in the way")
             << compare << 1 << "Error in cmdDumpData_Click:Path/File access error\n"
             << true << "(error) 75 (Path/File access error) writing the change report o.changes.csv";
+        // Names a spreadsheet would evaluate: written as they are and counted, or after a ' with --formula-safe.
+        const QString formulas = u"\nNames and aliases a spreadsheet would read as formulas (beginning with =, +, -, "
+                                 u"@, tab or CR): 6, written "_s;
+        const QString first = u"; the first: \"@anna\", \"=1+1\", \"-all\"\r\n"_s;
+        QTest::newRow("formula cells") << all + "|--summary=json" << 0 << "\"formulaCells\":6" << true
+                                       << formulas + "as they are" + first;
+        QTest::newRow("formula cells, made safe") << all + "|--formula-safe|--summary=json" << 0 << "\"formulaCells\":6"
+                                                  << true << formulas + "after a ' so that they read as text" + first;
         QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
         QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
                                  << "            (warning) Written with '?' for characters the code page cannot hold: "
@@ -513,6 +524,11 @@ private Q_SLOTS:
             if (tag.endsWith("in the way"))
                 QVERIFY(!writeFile(env.path("previous export.txt"), crlfFile(fixtureCsvLines())).isEmpty() &&
                         QDir(env.folder()).mkpath("o.changes.csv"));
+        }
+        if (tag.startsWith("formula cells")) {
+            env.database().addMember("L-'TEAM", 1, "S-'ANNA", "@anna", "=1+1");
+            env.database().addMember("L-'TEAM", 2, "P-'ALL", "-all", "=HYPERLINK(\"http://example.com\",\"x\")");
+            env.database().addMember("L-'TEAM", 1, "S-NOEXT", "\tnoext", "+49 30 1234");
         }
         if (tag == "latin-1") {
             const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
@@ -578,6 +594,10 @@ private Q_SLOTS:
                     bytes.contains("Anna M\xfcller"));
         if (tag == "utf-8")
             QVERIFY(bytes.contains("Anna Müller"));
+        // One byte-order mark in the UTF-8 file, at its start; none in the code page.
+        QCOMPARE(bytes.count("\xEF\xBB\xBF"), qsizetype(tag == "utf-8"));
+        if (tag.startsWith("formula cells"))
+            QVERIFY(bytes.contains(tag.endsWith("safe") ? ",'@anna,'=1+1,2002\r\n" : ",@anna,=1+1,2002\r\n"));
 
         // The log is where the first line said, and named by the last line only when it was written.
         const bool quiet = args.contains("-q") || args.contains("--quiet");
@@ -595,13 +615,14 @@ private Q_SLOTS:
             QVERIFY2(shown.contains("\nLog: " + folder + "/Tarnwick_Log_"), qPrintable(shown));
         if (!arguments.contains("--summary") || status == 2)
             return;
-        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log.
+        // One line of JSON on stdout, nothing else; each field read again from the CSV and the log, the formula cells
+        // also opened in LibreOffice.
         QProcess python;
         python.start("python3", {TARNWICK_SOURCE_DIR "/tests/export/check_summary.py", target,
-                                 QString::number(exitCode)});
+                                 QString::number(exitCode), args.contains("--formula-safe") ? "safe" : ""});
         python.write(out);
         python.closeWriteChannel();
-        QVERIFY(python.waitForFinished());
+        QVERIFY(python.waitForFinished(300000));
         QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     }
 

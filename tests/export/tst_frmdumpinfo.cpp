@@ -39,13 +39,16 @@ class TestFrmDumpInfo : public QObject
 
 private Q_SLOTS:
     // An administrator's export through the three pages: the export page as it first shows, a short path refused,
-    // Browse, Export Data clicked again with Previous during the run (both refused). tarnwick-export, given the same
-    // selection, writes the same bytes and log but for the time stamp. Previous unloads the page, handing on its place.
-    // Then Exit during a run: the run stops at its next row, drops its new file (the previous one stays as it was),
-    // logs how far it came, closes the log, and then the program ends.
+    // Browse, Export Data clicked again with Previous during the run (both refused), names that look like formulas
+    // made safe. tarnwick-export, given the same selection, writes the same bytes and log but for the time stamp.
+    // Previous unloads the page, handing on its place. Then Exit during a run: the run stops at its next row, drops its
+    // new file (the previous one stays as it was), logs how far it came, closes the log, and then the program ends.
     void journey()
     {
         ExportFixture d;
+        d.db->addMember("L-'TEAM", 1, "S-NOEXT", "=noext", "@No Ext");
+        const QByteArray written =
+            crlfFile(fixtureCsvLines() << "jsmith,\"Smith, John\",1001,\"Team, core\",11,SUBSCRIBER,'=noext,'@No Ext,");
         Wizard wizard(d.app);
         wizard.start();
         QTest::mouseClick(child(wizard.welcomePage(), "cmdNext"), Qt::LeftButton);
@@ -78,6 +81,7 @@ private Q_SLOTS:
                                      d.env.folder(), "*.csv"}));
         QCOMPARE(path->text(), byWizard);
 
+        QTest::mouseClick(child<QCheckBox>(*page, "chkFormulaSafe"), Qt::LeftButton);
         bool clicked = false;
         d.onYield = [&] {
             QTest::mouseClick(child(*page, "cmdDumpData"), Qt::LeftButton);
@@ -88,19 +92,21 @@ private Q_SLOTS:
         QVERIFY(clicked);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(wizard.hasExportPage() && page->isVisible() && !select.isVisible());
-        QCOMPARE(readFile(byWizard), crlfFile(fixtureCsvLines()));
+        QCOMPARE(readFile(byWizard), written);
         QCOMPARE(child<QLabel>(*page, "lblProcessingList")->text(), u"[4 of 4] No Ext"_s);
         QCOMPARE(child<QProgressBar>(*page, "ProgressBar")->value(), 4);
         QCOMPARE(d.texts(), QStringList({ExportRun::completionMessage(0, 0), "View CSV output file now?"}));
 
-        QCOMPARE(runExportBinary(d.env.folder(), {"--all", "-o", d.env.path("command.csv")}).first, 0);
+        QCOMPARE(runExportBinary(d.env.folder(), {"--all", "-o", d.env.path("command.csv"), "--formula-safe"}).first,
+                 0);
         QCOMPARE(readFile(d.env.path("command.csv")), readFile(byWizard));
         const QDir logs(d.app.log.logFolder());
         QStringList logTexts; // one log each, the same but for the time stamp
         for (const QString& name : logs.entryList(QDir::Files))
             logTexts << QString::fromUtf8(readFile(logs.filePath(name)))
                             .remove(QRegularExpression("Starting process at:[^\r]*"));
-        QVERIFY(logTexts.size() == 2 && logTexts[0].contains(u"Running tarnwick version: 1.0.1"_s));
+        QVERIFY(logTexts.size() == 2 && logTexts[0].contains(u"Running tarnwick version: 1.0.1"_s) &&
+                logTexts[0].contains(u"formulas (beginning with =, +, -, @, tab or CR): 2, written after a '"_s));
         QCOMPARE(logTexts[1], logTexts[0]);
 
         // An earlier export to compare with, through its own Browse: here the very file the run replaces, read
@@ -132,7 +138,7 @@ private Q_SLOTS:
         const ProgramEnd end = runToProgramEnd(
             d, [&] { child(again, "cmdDumpData")->click(); }, closedLog);
         QVERIFY(end.status == 0 && !end.probe.isEmpty());
-        QCOMPARE(readFile(byWizard), crlfFile(fixtureCsvLines()));
+        QCOMPARE(readFile(byWizard), written);
         QVERIFY(d.texts().isEmpty());
         QCOMPARE(d.log(end.probe).last(),
                  "(error) Export interrupted after 0 of 4 subscribers; " + byWizard + " was not replaced");
@@ -181,11 +187,13 @@ private Q_SLOTS:
         QVERIFY(tabTo("cmdBrowse"));
         press(Qt::Key_Space);
         QCOMPARE(child<QLineEdit>(page, "txtSavePath")->text(), output);
+        press(Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(child<QCheckBox>(page, "chkFormulaSafe")->isChecked()); // the access key clicks in a moment
         QVERIFY(tabTo("txtSavePath"));
         press(Qt::Key_Return);
         QCOMPARE(readFile(output), crlfFile(fixtureCsvLines()));
         QCOMPARE(d.texts(), QStringList({ExportRun::completionMessage(0, 0), "View CSV output file now?"}));
-        for (const char* name : {"cmdHelp", "cmdPrevious", "cmdExit", "cmdDumpData"})
+        for (const char* name : {"cmdHelp", "cmdPrevious", "cmdExit", "chkFormulaSafe", "cmdDumpData"})
             QVERIFY2(tabTo(name), name);
         QVERIFY(tabTo("cmdExit"));
         QCOMPARE(runToProgramEnd(d, [&] { press(Qt::Key_Space); }).status, 0);
