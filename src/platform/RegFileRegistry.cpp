@@ -452,8 +452,8 @@ private:
                 std::uint64_t type = 0;
                 if (close == std::string_view::npos || close + 1 != colon ||
                     !readHexNumber(data.substr(4, close - 4), close - 4, 0xFFFFFFFF, type))
-                    return warnValue(lineNumber,
-                                     QStringLiteral("malformed value type \"%1\"").arg(fromUtf8(data.substr(0, colon))));
+                    return warnValue(
+                        lineNumber, QStringLiteral("malformed value type \"%1\"").arg(fromUtf8(data.substr(0, colon))));
                 v.type = std::uint32_t(type);
             } else {
                 v.type = RegType::Binary;
