@@ -281,13 +281,11 @@ private:
     {
         if (text.empty())
             return false;
-        std::size_t end = 0;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
-        line = text.substr(0, end);
-        if (end < text.size())
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
-        text.remove_prefix(end);
+        const std::size_t end = text.find('\n'), cr = text.substr(0, end).find('\r');
+        const bool crlf = cr != std::string_view::npos && cr + 1 == end;
+        const std::size_t lineEnd = cr == std::string_view::npos || crlf ? end : cr;
+        line = text.substr(0, crlf ? cr : lineEnd);
+        text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
         ++m_lineNumber;
         return true;
     }

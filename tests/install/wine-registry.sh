@@ -29,6 +29,13 @@ quiet() {
   rm -f "$log"
 }
 
+# Stops the prefix's server and waits until it has gone, so that the next test's commands do not meet it
+# half-way down (and lose what they write).
+stop_server() {
+  wineserver --kill >/dev/null 2>&1 || true
+  wineserver --wait >/dev/null 2>&1 || true
+}
+
 case "$command" in
 prefix)
   rm -rf "$WINEPREFIX"
@@ -42,7 +49,7 @@ run)
   exe=$3
   [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-registry: no prefix in $WINEPREFIX" >&2; exit 1; }
   wineserver --persistent  # one server for all the commands below, not one each
-  trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+  trap stop_server EXIT
   cases=$(wine "$exe" --cases)
   written=0
   while IFS=$'\t' read -r view key name type data; do
@@ -68,7 +75,7 @@ corpus)
   [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-registry: no prefix in $WINEPREFIX" >&2; exit 1; }
   python3 "$3" "$dir/corpus"
   wineserver --persistent || true  # or one runs already
-  trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+  trap stop_server EXIT
   windows() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }  # the Z: drive is the root folder
   # A first file empties the corpus keys, so that a second run finds nothing of the first.
   printf 'REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\TarnwickCorpus]\r\n[-HKEY_CURRENT_USER\\Software\\TarnwickCorpus]\r\n' \
@@ -84,6 +91,6 @@ corpus)
   echo "wine-registry: $((${#files[@]} - 1)) files imported by regedit, exported per hive"
   ;;
 stop)
-  wineserver --kill >/dev/null 2>&1 || true
+  stop_server
   ;;
 esac
