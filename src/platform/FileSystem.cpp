@@ -158,4 +158,27 @@ QByteArray codePageName()
 
 #endif
 
+namespace {
+
+template <typename Converter> Converter codePageConverter()
+{
+    const QByteArray name = codePageName();
+    if (name == "System")
+        return Converter(QStringConverter::System);
+    Converter converter(name.isEmpty() ? "UTF-8" : name.constData());
+    return converter.isValid() ? std::move(converter) : Converter(QStringConverter::Utf8);
+}
+
+} // namespace
+
+QStringDecoder codePageDecoder()
+{
+    return codePageConverter<QStringDecoder>();
+}
+
+QStringEncoder codePageEncoder()
+{
+    return codePageConverter<QStringEncoder>();
+}
+
 } // namespace tarnwick::FileSystem

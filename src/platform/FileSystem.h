@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <optional>
 
@@ -35,6 +37,9 @@ std::optional<Entry> entryOf(const QString& path);
 // (read from the environment, since Qt switches its own to UTF-8).
 // Empty means UTF-8.
 QByteArray codePageName();
+// Converters for that code page; UTF-8 where the converter does not know it.
+QStringDecoder codePageDecoder();
+QStringEncoder codePageEncoder();
 
 } // namespace FileSystem
 

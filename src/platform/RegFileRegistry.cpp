@@ -218,16 +218,6 @@ bool readHexList(std::string_view text, std::string& out)
     }
 }
 
-// The system's 8-bit code page, in which REGEDIT4 files are written.
-QStringDecoder codePageDecoder()
-{
-    const QByteArray name = FileSystem::codePageName();
-    if (name == "System")
-        return QStringDecoder(QStringConverter::System);
-    QStringDecoder decoder(name.isEmpty() ? "UTF-8" : name.constData());
-    return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Utf8);
-}
-
 QString fromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -492,8 +482,8 @@ private:
     std::map<std::string, Values>& m_keys;
     const QString& m_fileName;
     QStringList* m_warnings;
-    QStringDecoder m_codePage = codePageDecoder();
-    std::string m_joined; // a hex list over its continuation lines
+    QStringDecoder m_codePage = FileSystem::codePageDecoder(); // REGEDIT4 files are written in it
+    std::string m_joined;                                      // a hex list over its continuation lines
     qsizetype m_lineNumber = 0;
     bool m_version5 = false;
     Values* m_current = nullptr; // the key values go to; none before the first key

@@ -12,15 +12,6 @@ namespace tarnwick {
 
 namespace {
 
-QStringEncoder codePageEncoder()
-{
-    const QByteArray name = FileSystem::codePageName();
-    if (name == "System")
-        return QStringEncoder(QStringConverter::System);
-    QStringEncoder encoder(name.isEmpty() ? "UTF-8" : name.constData());
-    return encoder.isValid() ? std::move(encoder) : QStringEncoder(QStringConverter::Utf8);
-}
-
 // A read-only target is still replaced. The save file will not open on a
 // file it may not write, and on Windows a read-only file cannot be renamed
 // over: the mark is lifted for those two moments only and put back at once.
@@ -62,7 +53,7 @@ void throwIfFolder(const QString& path)
 
 } // namespace
 
-TextFileWriter::TextFileWriter() : m_encoder(codePageEncoder()) {}
+TextFileWriter::TextFileWriter() : m_encoder(FileSystem::codePageEncoder()) {}
 
 TextFileWriter::~TextFileWriter()
 {
@@ -77,7 +68,8 @@ void TextFileWriter::open(const QString& path, Mode mode, Encoding encoding)
     m_failure.reset();
     // The mark goes out once, before the first line: the encoder's own flag
     // would write it again after every reset, that is on every line.
-    m_encoder = encoding == Encoding::Utf8WithBom ? QStringEncoder(QStringConverter::Utf8) : codePageEncoder();
+    m_encoder =
+        encoding == Encoding::Utf8WithBom ? QStringEncoder(QStringConverter::Utf8) : FileSystem::codePageEncoder();
     m_bomPending = encoding == Encoding::Utf8WithBom;
     if (mode == Mode::Replace) {
         throwIfFolder(path);
