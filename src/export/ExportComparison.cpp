@@ -38,16 +38,13 @@ struct Problem
     bool undecodable = false; // another encoding may read it
 };
 
-// The decoder for the system's code page, as the writer encodes it; empty for UTF-8.
+// The decoder for the system's code page, as the writer encodes it; empty
+// for UTF-8, which is tried first anyway.
 std::optional<QStringDecoder> codePageDecoder()
 {
-    const QByteArray name = FileSystem::codePageName();
-    if (name == "System")
-        return QStringDecoder(QStringConverter::System);
-    if (name.isEmpty())
+    if (FileSystem::codePageName().isEmpty())
         return std::nullopt;
-    QStringDecoder decoder(name.constData());
-    return decoder.isValid() ? std::optional<QStringDecoder>(std::move(decoder)) : std::nullopt;
+    return FileSystem::codePageDecoder();
 }
 
 QString codePageLabel()

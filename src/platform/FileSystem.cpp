@@ -158,22 +158,27 @@ QByteArray codePageName()
 
 #endif
 
-QStringEncoder codePageEncoder()
+namespace {
+
+template <typename Converter> Converter codePageConverter(QStringConverter::Flags flags)
 {
     const QByteArray name = codePageName();
     if (name == "System")
-        return QStringEncoder(QStringConverter::System);
-    QStringEncoder encoder(name.isEmpty() ? "UTF-8" : name.constData());
-    return encoder.isValid() ? std::move(encoder) : QStringEncoder(QStringConverter::Utf8);
+        return Converter(QStringConverter::System, flags);
+    Converter converter(name.isEmpty() ? "UTF-8" : name.constData(), flags);
+    return converter.isValid() ? std::move(converter) : Converter(QStringConverter::Utf8, flags);
 }
+
+} // namespace
 
 QStringDecoder codePageDecoder(QStringConverter::Flags flags)
 {
-    const QByteArray name = codePageName();
-    if (name == "System")
-        return QStringDecoder(QStringConverter::System, flags);
-    QStringDecoder decoder(name.isEmpty() ? "UTF-8" : name.constData(), flags);
-    return decoder.isValid() ? std::move(decoder) : QStringDecoder(QStringConverter::Utf8, flags);
+    return codePageConverter<QStringDecoder>(flags);
+}
+
+QStringEncoder codePageEncoder()
+{
+    return codePageConverter<QStringEncoder>(QStringConverter::Flag::Default);
 }
 
 } // namespace tarnwick::FileSystem

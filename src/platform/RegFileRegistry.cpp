@@ -1,5 +1,7 @@
 #include "platform/RegFileRegistry.h"
 
+#include "platform/FileSystem.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -69,11 +71,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
 // The lookup form of a name or path (UTF-8 in, UTF-8 out).
 std::string lower(std::string_view utf8)
 {
@@ -119,18 +116,17 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-// A key path without trailing separators, so "Software\Kestrane\" finds "Software\Kestrane".
-std::string_view withoutTrailingSeparators(std::string_view path)
-{
-    while (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
-    return path;
-}
-
+// A key path as the registry keeps it: "Software\Kestrane\" and "Software\\Kestrane" find "Software\Kestrane".
 std::string keyId(const std::string& base, std::string_view path)
 {
-    path = withoutTrailingSeparators(path);
-    return path.empty() ? base : base + '\\' + lower(path);
+    std::string id = base;
+    for (std::size_t at = 0; at < path.size();) {
+        const std::size_t end = std::min(path.find('\\', at), path.size());
+        if (end > at)
+            id += '\\' + lower(path.substr(at, end - at));
+        at = end + 1;
+    }
+    return id;
 }
 
 int hexDigit(char c)
@@ -144,8 +140,8 @@ int hexDigit(char c)
     return -1;
 }
 
-// 1 to `maxDigits` hex digits and nothing else.
-bool readHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t& number)
+// Hex digits and nothing else, at most `maxDigits` of them, with a value up to `maxValue`.
+bool readHexNumber(std::string_view text, std::size_t maxDigits, std::uint64_t maxValue, std::uint64_t& number)
 {
     if (text.empty() || text.size() > maxDigits)
         return false;
@@ -154,13 +150,28 @@ bool readHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t& 
         const int digit = hexDigit(c);
         if (digit < 0)
             return false;
-        number = number * 16 + std::uint32_t(digit);
+        number = number * 16 + std::uint64_t(digit);
+        if (number > maxValue)
+            return false;
     }
     return true;
 }
 
-// A quoted text starting at `pos`, with \\ and \" unescaped; any other
-// backslash stays as written. Leaves `pos` after the closing quote.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// What may follow a value's data: blanks, then a comment or nothing.
+bool endsCleanly(std::string_view rest)
+{
+    rest = trimmed(rest);
+    return rest.empty() || rest.front() == ';';
+}
+
+// A quoted text starting at `pos`, unescaped as the registry editor does: \n and \r are line ends, \0 a zero,
+// and any other escaped character stands for itself (\\, \", but also \f for "f"). Leaves `pos` after the
+// closing quote.
 bool readQuoted(std::string_view line, std::size_t& pos, std::string& out)
 {
     if (pos >= line.size() || line[pos] != '"')
@@ -168,8 +179,9 @@ bool readQuoted(std::string_view line, std::size_t& pos, std::string& out)
     ++pos;
     while (pos < line.size()) {
         const char c = line[pos];
-        if (c == '\\' && pos + 1 < line.size() && (line[pos + 1] == '\\' || line[pos + 1] == '"')) {
-            out.push_back(line[pos + 1]);
+        if (c == '\\' && pos + 1 < line.size()) {
+            const char escaped = line[pos + 1];
+            out.push_back(escaped == 'n' ? '\n' : escaped == 'r' ? '\r' : escaped == '0' ? '\0' : escaped);
             pos += 2;
         } else if (c == '"') {
             ++pos;
@@ -182,10 +194,10 @@ bool readQuoted(std::string_view line, std::size_t& pos, std::string& out)
     return false;
 }
 
-// Comma-separated bytes of one or two hex digits; one trailing comma is allowed.
+// Comma-separated bytes, blanks allowed after a comma but not before one; one trailing comma is allowed.
+// A byte may have leading zeros ("001" is 1), as the registry editor reads it.
 bool readHexList(std::string_view text, std::string& out)
 {
-    text = trimmed(text);
     if (text.empty())
         return true;
     if (text.back() == ',')
@@ -193,10 +205,13 @@ bool readHexList(std::string_view text, std::string& out)
     out.reserve(text.size() / 3 + 1);
     for (;;) {
         const std::size_t comma = text.find(',');
-        std::uint32_t byte = 0;
-        if (!readHexNumber(trimmed(text.substr(0, comma)), 2, byte))
+        std::string_view byte = text.substr(0, comma);
+        while (!byte.empty() && isBlank(byte.front()))
+            byte.remove_prefix(1);
+        std::uint64_t value = 0;
+        if (!readHexNumber(byte, byte.size(), 0xFF, value))
             return false;
-        out.push_back(static_cast<char>(byte));
+        out.push_back(static_cast<char>(value));
         if (comma == std::string_view::npos)
             return true;
         text.remove_prefix(comma + 1);
@@ -244,23 +259,23 @@ public:
         else if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
             converted = QString(QStringDecoder(QStringDecoder::Utf16LE)(bytes)).toUtf8();
         else if (trimmed(text.substr(0, 64)).substr(0, kHeader4.size()) == kHeader4)
-            converted = QString::fromLocal8Bit(bytes).toUtf8();
+            converted = QString(m_codePage(bytes)).toUtf8();
         if (!converted.isNull())
             text = std::string_view(converted.constData(), std::size_t(converted.size()));
         parseText(text);
     }
 
 private:
-    // The next line without its line end; false at the end of the text.
+    // The next line without its line end (CR LF, LF, or a lone CR); false at the end of the text.
     bool nextLine(std::string_view& text, std::string_view& line)
     {
         if (text.empty())
             return false;
-        const std::size_t end = text.find('\n');
-        line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        const std::size_t end = text.find('\n'), cr = text.substr(0, end).find('\r');
+        const bool crlf = cr != std::string_view::npos && cr + 1 == end;
+        const std::size_t lineEnd = cr == std::string_view::npos || crlf ? end : cr;
+        line = text.substr(0, crlf ? cr : lineEnd);
+        text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
         ++m_lineNumber;
         return true;
     }
@@ -280,26 +295,14 @@ private:
             return;
         }
 
-        std::string joined;
         while (nextLine(text, line)) {
-            const qsizetype lineNumber = m_lineNumber;
-            std::string_view current = trimmed(line);
+            const std::string_view current = trimmed(line);
             if (current.empty() || current.front() == ';')
                 continue;
-            if (current.front() == '[') {
-                section(current, lineNumber);
-                continue;
-            }
-            // Long hex lists go on over several lines, each ending in a backslash.
-            if (current.back() == '\\' && !text.empty()) {
-                joined.assign(current);
-                while (!joined.empty() && joined.back() == '\\' && nextLine(text, line)) {
-                    joined.pop_back();
-                    joined += trimmed(line);
-                }
-                current = joined;
-            }
-            value(current, lineNumber);
+            if (current.front() == '[')
+                section(current, m_lineNumber);
+            else
+                value(current, text, m_lineNumber);
         }
     }
 
@@ -309,15 +312,17 @@ private:
             m_warnings->append(QStringLiteral("%1:%2: %3").arg(m_fileName).arg(lineNumber).arg(what));
     }
 
+    // The key's path runs to the line's last "]" (a key name may hold one); what follows it is a comment.
     void section(std::string_view line, qsizetype lineNumber)
     {
         m_current = nullptr;
         m_skipSection = true;
-        if (line.back() != ']') {
+        const std::size_t close = line.rfind(']');
+        if (close == std::string_view::npos) {
             warn(lineNumber, QStringLiteral("key line without closing \"]\""));
             return;
         }
-        std::string_view path = trimmed(line.substr(1, line.size() - 2));
+        std::string_view path = line.substr(1, close - 1);
         const bool remove = !path.empty() && path.front() == '-';
         if (remove)
             path.remove_prefix(1);
@@ -359,85 +364,126 @@ private:
         m_keys.erase(m_keys.lower_bound(id + '\\'), m_keys.lower_bound(id + ']'));
     }
 
-    void value(std::string_view line, qsizetype lineNumber)
+    // A hex list, joined over its continuation lines into m_joined. A line goes on when it ends in a backslash
+    // right after a comma or the colon; blank lines and comment lines between are passed over, and every
+    // line's comment is dropped first. False when the list breaks off: at the end of the file, or a backslash
+    // that does not follow a comma (the registry editor drops such a value, and so the line after it too).
+    bool joinHexList(std::string_view first, std::string_view& text)
     {
-        if (!m_current) {
-            if (!m_skipSection)
-                warn(lineNumber, QStringLiteral("value outside of a key"));
-            return;
+        const auto withoutComment = [](std::string_view part) { return trimmed(part.substr(0, part.find(';'))); };
+        m_joined.clear();
+        std::string_view part = withoutComment(first);
+        bool broken = false;
+        while (!part.empty() && part.back() == '\\') {
+            part.remove_suffix(1);
+            part = trimmed(part);
+            broken = broken || (!part.empty() && part.back() != ',');
+            m_joined += part;
+            std::string_view line;
+            do {
+                if (!nextLine(text, line))
+                    return false;
+                line = trimmed(line);
+            } while (line.empty() || line.front() == ';');
+            part = withoutComment(line);
         }
+        m_joined += part;
+        return !broken;
+    }
 
+    void value(std::string_view line, std::string_view& text, qsizetype lineNumber)
+    {
         std::string name;
         std::size_t pos = 0;
-        if (line.front() == '@') {
+        if (line.front() == '@')
             pos = 1;
-        } else if (!readQuoted(line, pos, name)) {
-            warn(lineNumber, QStringLiteral("not a key, a value or a comment"));
-            return;
-        }
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        else if (!readQuoted(line, pos, name))
+            return warnValue(lineNumber, QStringLiteral("not a key, a value or a comment"));
+        while (pos < line.size() && isBlank(line[pos]))
             ++pos;
-        if (pos >= line.size() || line[pos] != '=') {
-            warn(lineNumber, QStringLiteral("\"=\" missing after the value name"));
-            return;
-        }
+        if (pos >= line.size() || line[pos] != '=')
+            return warnValue(lineNumber, QStringLiteral("\"=\" missing after the value name"));
         const std::string_view data = trimmed(line.substr(pos + 1));
 
         Value v;
         v.name = lower(name);
         v.line = std::uint32_t(lineNumber);
         if (!data.empty() && data.front() == '"') {
-            std::string text;
+            std::string quoted;
             std::size_t at = 0;
-            if (!readQuoted(data, at, text) || at != data.size()) {
-                warn(lineNumber, QStringLiteral("malformed string data"));
-                return;
-            }
+            if (!readQuoted(data, at, quoted) || !endsCleanly(data.substr(at)))
+                return warnValue(lineNumber, QStringLiteral("malformed string data"));
             v.type = RegType::String;
-            v.data = utf8ToCodePage(text);
+            v.data = utf8ToCodePage(quoted);
             v.data.push_back('\0');
-        } else if (data == "-") {
+        } else if (!data.empty() && data.front() == '-' && endsCleanly(data.substr(1))) {
             v.removed = true;
-        } else if (startsWithIgnoringCase(data, "dword:")) {
-            std::uint32_t number = 0;
-            if (!readHexNumber(trimmed(data.substr(6)), 8, number)) {
-                warn(lineNumber, QStringLiteral("malformed dword data"));
-                return;
-            }
+        } else if (data.starts_with("dword:")) {
+            // Exactly 1 to 8 digits; a backslash at the end does not carry a number on to the next line.
+            std::string_view digits = data.substr(6);
+            while (!digits.empty() && isBlank(digits.front()))
+                digits.remove_prefix(1);
+            std::size_t end = 0;
+            while (end < digits.size() && hexDigit(digits[end]) >= 0)
+                ++end;
+            std::uint64_t number = 0;
+            if (!readHexNumber(digits.substr(0, end), 8, 0xFFFFFFFF, number) || !endsCleanly(digits.substr(end)))
+                return warnValue(lineNumber, QStringLiteral("malformed dword data"));
             const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8),
                                    static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
             v.type = RegType::DWord;
             v.data.assign(bytes, 4);
-        } else if (startsWithIgnoringCase(data, "hex")) {
+        } else if (data.starts_with("hex:") || data.starts_with("hex(")) {
             const std::size_t colon = data.find(':');
-            const std::string_view kind =
-                colon == std::string_view::npos ? std::string_view() : trimmed(data.substr(3, colon - 3));
-            if (kind.empty()) {
+            if (data[3] == '(') {
+                const std::size_t close = data.find(')');
+                std::uint64_t type = 0;
+                if (close == std::string_view::npos || close + 1 != colon ||
+                    !readHexNumber(data.substr(4, close - 4), close - 4, 0xFFFFFFFF, type))
+                    return warnValue(
+                        lineNumber, QStringLiteral("malformed value type \"%1\"").arg(fromUtf8(data.substr(0, colon))));
+                v.type = std::uint32_t(type);
+            } else {
                 v.type = RegType::Binary;
-            } else if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')' ||
-                       !readHexNumber(kind.substr(1, kind.size() - 2), 8, v.type)) {
-                warn(lineNumber, QStringLiteral("malformed value type \"%1\"").arg(fromUtf8(data.substr(0, colon))));
-                return;
             }
-            if (colon == std::string_view::npos || !readHexList(data.substr(colon + 1), v.data)) {
-                warn(lineNumber, QStringLiteral("malformed hex data"));
-                return;
-            }
-            if (m_version5 &&
-                (v.type == RegType::String || v.type == RegType::ExpandString || v.type == RegType::MultiString))
-                v.data = utf16ToCodePage(v.data);
+            if (!joinHexList(data.substr(colon + 1), text) || !readHexList(m_joined, v.data))
+                return warnValue(lineNumber, QStringLiteral("malformed hex data"));
+            if (v.type == RegType::String || v.type == RegType::ExpandString || v.type == RegType::MultiString)
+                v.data = m_version5 ? utf16ToCodePage(v.data) : codePageToLocal(v.data);
         } else {
-            warn(lineNumber, QStringLiteral("unrecognised value data"));
+            return warnValue(lineNumber, QStringLiteral("unrecognised value data"));
+        }
+        if (!m_current) {
+            if (!m_skipSection)
+                warn(lineNumber, QStringLiteral("value outside of a key"));
             return;
         }
         // Kept in file order; settleValues() lets the last line for a name decide.
         m_current->push_back(std::move(v));
     }
 
+    // A value line the registry editor would not take; under a refused key it goes unremarked.
+    void warnValue(qsizetype lineNumber, const QString& what)
+    {
+        if (m_current || !m_skipSection)
+            warn(lineNumber, what);
+    }
+
+    // Text data of a REGEDIT4 file, written as hex in the file's code page, as the 8-bit API returns it.
+    std::string codePageToLocal(const std::string& bytes)
+    {
+        if (isAscii(bytes))
+            return bytes;
+        m_codePage.resetState();
+        return QString(m_codePage(QByteArrayView(bytes.data(), qsizetype(bytes.size())))).toLocal8Bit().toStdString();
+    }
+
     const RegFileRegistry& m_registry;
     std::map<std::string, Values>& m_keys;
     const QString& m_fileName;
     QStringList* m_warnings;
+    QStringDecoder m_codePage = FileSystem::codePageDecoder(); // REGEDIT4 files are written in it
+    std::string m_joined;                                      // a hex list over its continuation lines
     qsizetype m_lineNumber = 0;
     bool m_version5 = false;
     Values* m_current = nullptr; // the key values go to; none before the first key

@@ -16,8 +16,11 @@ namespace tarnwick {
 
 // The registry, read from an export file in the text format the registry
 // editor writes ("Windows Registry Editor Version 5.00" in UTF-16LE with BOM
-// or UTF-8, or "REGEDIT4"). Key paths and value names compare without letter
-// case; a trailing separator in a key path is ignored. The 32-bit view is read
+// or UTF-8, or "REGEDIT4" in the system's 8-bit code page), read as the
+// registry editor reads it: comments after a key's "]", after a value and on
+// the lines of a long hex list, "\f" for "f", a malformed line dropped alone.
+// Key paths and value names compare without letter case; a trailing separator
+// in a key path is ignored. The 32-bit view is read
 // under "Software\Wow6432Node" when the file has that key (an export from a
 // 64-bit system), else where the key is written.
 //
@@ -58,6 +61,9 @@ public:
     };
     // A key's values, sorted by name once the file is read.
     using Values = std::vector<Value>;
+    // Every key the file names (lower-case "<hive handle in hex>\\<path>") and its values; a parent that only
+    // its subkeys imply is not listed. For tests that compare two readings.
+    const std::map<std::string, Values>& keys() const { return m_keys; }
 
 private:
     class Parser;

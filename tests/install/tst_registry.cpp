@@ -2,12 +2,16 @@
 // ReadRegistryValue's buffers and defaults, and the product version split from the registry's two numbers.
 #include "install/OrvaneVersion.h"
 #include "install/RegistryAPI.h"
+#include "platform/FileSystem.h"
 #include "platform/RegFileRegistry.h"
 #include "support/RecordingUserInterface.h"
 
 #include "RegistryCases.h"
 
 #include <QtTest>
+
+#include <clocale>
+#include <set>
 
 using namespace tarnwick;
 
@@ -32,12 +36,14 @@ QString read(RegistryBackend& registry, const QString& name, int type = 1, const
 // The start of a .reg file, up to the values under HKLM\SOFTWARE\Kestrane.
 const QString kKestrane = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n";
 
-// As the registry editor writes it: CR LF, long hex lists wrapped with a backslash and a two-blank indent.
-const QString kExport = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane]\r\n"
+// As the registry editor writes it: CR LF, long hex lists wrapped with a backslash and a two-blank indent; and
+// comments where people add them and the editor still reads the lines.
+const QString kExport = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane] ; product\r\n"
                         "\"Version Number\"=dword:0004000a\r\n\"Build Number\"=dword:FFFFFFFF\r\n"
                         "@=\"Default text\"\r\n\"Path\"=\"C:\\\\Program Files\\\\Kestrane \\\"Server\\\"\"\r\n"
-                        "\"Empty\"=\"\"\r\n\"Blob\"=hex:00,01,02,ff\r\n"
-                        "\"Wrapped\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,\\\r\n  12,13\r\n"
+                        "\"Empty\"=\"\"\r\n\"Blob\"=hex:00,01,02,ff ; comment\r\n"
+                        "\"Wrapped\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,\\ ; more\r\n"
+                        "; a comment line\r\n  12,13\r\n\"Escapes\"=\"a\\fb\\nc\\\\d\";c\r\n"
                         "\"Raw\"=@RAW@\r\n\"Quad\"=hex(b):01,00,00,00,00,00,00,00\r\n"
                         "\"Accented\"=\"Grüße\"\r\n\r\n; a comment line\r\n"
                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kestrane\\SystemParameters\\1.0]\r\n"
@@ -71,11 +77,23 @@ private Q_SLOTS:
         QTest::newRow("5.00 UTF-8 with BOM") << "\xEF\xBB\xBF" + v5.toUtf8();
         QTest::newRow("5.00 UTF-8") << v5.toUtf8();
         QTest::newRow("REGEDIT4") << v4.toLocal8Bit();
+        QTest::newRow("5.00 UTF-8, CR line ends") << QString(v5).replace("\r\n", "\r").toUtf8();
+        QTest::newRow("REGEDIT4 in Latin-1") << v4.toLatin1();
     }
 
     void readsEditorExports()
     {
         QFETCH(QByteArray, bytes);
+        // An 8-bit file is read in the locale's code page.
+        const QByteArray locale = qgetenv("LC_ALL");
+        const auto restore = qScopeGuard([&] { qputenv("LC_ALL", locale); });
+        if (QByteArray(QTest::currentDataTag()).contains("Latin-1")) {
+            if (locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr)))
+                ::freelocale(latin1);
+            else
+                QSKIP("No Latin-1 locale here: scripts/install-deps.sh makes en_US.ISO-8859-1 with localedef");
+            qputenv("LC_ALL", "en_US.ISO-8859-1");
+        }
         auto registry = load(bytes);
         const std::tuple<const char*, int, QString> expected[] = {
             {"version number", 4, "number:262154"},
@@ -87,7 +105,8 @@ private Q_SLOTS:
             {"Raw", 3, "bytes:41420000"},
             {"Quad", 3, "bytes:0100000000000000"},
             {"Accented", 1, "text:Grüße"},
-            {"Wrapped", 3, "bytes:000102030405060708090a0b0c0d0e0f10111213"}};
+            {"Wrapped", 3, "bytes:000102030405060708090a0b0c0d0e0f10111213"},
+            {"Escapes", 1, "text:afb\nc\\d"}};
         for (const auto& [name, type, value] : expected)
             QCOMPARE(read(*registry, name, type), value);
         QCOMPARE(read(*registry, "idcprogid", 1, "SOFTWARE\\Kestrane\\systemparameters\\1.0"),
@@ -109,6 +128,12 @@ private Q_SLOTS:
         QTest::newRow("unknown data") << with("\"N\"=qword:1") << 2;
         QTest::newRow("no equals sign") << with("\"N\"") << 2;
         QTest::newRow("unquoted name") << with("N=\"abc\"") << 2;
+        // Dropped as the registry editor drops them, and the line after stays a line of its own.
+        QTest::newRow("dword ending in a backslash") << with("\"N\"=dword:00000001\\") << 2;
+        QTest::newRow("text after the string") << with("@=\"\"%1\" %*\"") << 2;
+        QTest::newRow("upper-case type") << with("\"N\"=DWORD:00000001") << 2;
+        QTest::newRow("blank before a comma") << with("\"N\"=hex:01 ,02") << 2;
+        QTest::newRow("continuation not after a comma") << with("\"N\"=hex:01\\\r\n  ,02") << 2;
         // Values under a refused key are not loaded, and not warned about again.
         QTest::newRow("key without bracket") << with("[HKEY_LOCAL_MACHINE\\Software") << 1;
         QTest::newRow("unknown root key") << with("[HKEY_NOWHERE\\Software\\Kestrane]") << 1;
@@ -211,6 +236,101 @@ private Q_SLOTS:
         qInfo("%d rows compared", int(rows.size()));
     }
 
+    // The differential test: every file of a generated corpus (reg-corpus.py) as Wine's regedit imported it and
+    // exported it again, against our reading of the file itself, key by key and value by value. Run by
+    // registry_wine_corpus under a Latin-1 locale, the code page its REGEDIT4 files are written in.
+    void wineCorpusMatchesOurReading()
+    {
+        const QDir corpus(qEnvironmentVariable("TARNWICK_WINE_CORPUS"));
+        if (qEnvironmentVariable("TARNWICK_WINE_CORPUS").isEmpty())
+            QSKIP("run by the registry_wine_corpus test, after registry_wine_corpus_import imported the corpus");
+        if (FileSystem::codePageName() != "ISO-8859-1")
+            QSKIP("needs the en_US.ISO-8859-1 locale, which scripts/install-deps.sh makes");
+        const auto readFile = [&](const QString& name, QStringList* warnings) {
+            QFile file(corpus.filePath(name));
+            return file.open(QIODevice::ReadOnly) ? RegFileRegistry::fromBytes(file.readAll(), name, warnings)
+                                                  : nullptr;
+        };
+        std::map<std::string, RegFileRegistry::Values> wine; // both hives' exports; every line of them must read
+        for (const QString name : {"export-HKEY_LOCAL_MACHINE.reg", "export-HKEY_CURRENT_USER.reg"}) {
+            QStringList warnings;
+            const auto exported = readFile(name, &warnings);
+            QVERIFY2(exported && warnings.isEmpty(), qPrintable(name + '\n' + warnings.join('\n')));
+            wine.insert(exported->keys().begin(), exported->keys().end());
+        }
+        using Values = RegFileRegistry::Values;
+        const auto valueIn = [](const Values* values, const std::string& name) -> const RegFileRegistry::Value* {
+            const auto at = std::find_if(values->begin(), values->end(), [&](const auto& v) { return v.name == name; });
+            return at == values->end() ? nullptr : &*at;
+        };
+        const auto shown = [](const RegFileRegistry::Value* v) {
+            return v ? QString::number(v->type) + ':' + QString::fromStdString(cases::toHex(v->data)) : "none";
+        };
+        int files = 0, keys = 0, values = 0, different = 0, zeroAdded = 0, refused = 0;
+        for (const QString& name : corpus.entryList({"[0-9]*.reg"}, QDir::Files, QDir::Name)) {
+            QStringList warnings; // the lines regedit drops too; our reader says so
+            const auto ours = readFile(name, &warnings);
+            QVERIFY(ours);
+            ++files;
+            refused += int(warnings.size());
+            // The file's keys on both sides: its own key and all below.
+            const std::string own = "\\tarnwickcorpus\\" + name.chopped(4).toStdString();
+            const auto isOwn = [&](const std::string& id) {
+                const std::size_t at = id.find(own), end = at + own.size();
+                return at != std::string::npos && (end == id.size() || id[end] == '\\');
+            };
+            std::map<std::string, std::pair<const Values*, const Values*>> both;
+            for (const auto& [id, v] : ours->keys()) {
+                if (isOwn(id))
+                    both[id].first = &v;
+            }
+            for (const auto& [id, v] : wine) {
+                if (isOwn(id))
+                    both[id].second = &v;
+            }
+            static const Values none;
+            for (const auto& [id, pair] : both) {
+                ++keys;
+                // Wine's export lists every key; our reading not a parent that only its subkeys imply.
+                const auto next = both.upper_bound(id + '\\');
+                const bool implied = next != both.end() && next->first.starts_with(id + '\\');
+                if (!(pair.first && pair.second) && !implied) {
+                    ++different;
+                    qInfo().noquote() << name << "key" << QString::fromStdString(id) << "only in"
+                                      << (pair.first ? "our reading" : "Wine's");
+                }
+                const Values& a = pair.first ? *pair.first : none;
+                const Values& b = pair.second ? *pair.second : none;
+                std::set<std::string> names;
+                for (const auto* side : {&a, &b}) {
+                    for (const auto& v : *side)
+                        names.insert(v.name);
+                }
+                for (const std::string& valueName : names) {
+                    ++values;
+                    const auto *x = valueIn(&a, valueName), *y = valueIn(&b, valueName);
+                    if (x && y && x->type == y->type && x->data == y->data)
+                        continue;
+                    // Wine ends text-type data that has no terminating zero with one (Windows keeps it as written,
+                    // and we read it so); exactly that difference is Wine's.
+                    if (x && y && x->type == y->type && (x->type == 1 || x->type == 2 || x->type == 7) &&
+                        y->data == x->data + '\0') {
+                        ++zeroAdded;
+                        continue;
+                    }
+                    ++different;
+                    qInfo().noquote() << name << "key" << QString::fromStdString(id) << "value"
+                                      << QString::fromStdString(cases::printable(valueName)) << "ours" << shown(x)
+                                      << "Wine's" << shown(y);
+                }
+            }
+        }
+        qInfo("%d files, %d keys and %d values compared, %d different; %d with a zero Wine added; %d lines both drop",
+              files, keys, values, different, zeroAdded, refused);
+        QVERIFY(files >= 30);
+        QCOMPARE(different, 0);
+    }
+
     // Parents are implied by their keys and outlive them; a deletion takes the key and all below it, nothing beside.
     void keysAndDeletions()
     {
@@ -218,7 +338,10 @@ private Q_SLOTS:
             load((kHeader + "[HKLM\\Software\\A\\B\\C]\r\n\"V\"=\"c\"\r\n"
                             "[HKLM\\Software\\A\\B c]\r\n\"V\"=\"sibling\"\r\n\"W\"=\"w\"\r\n\"W\"=-\r\n"
                             "[HKLM\\Software\\A\\B\\D\\E]\r\n[-HKLM\\Software\\A\\B]\r\n\"V\"=\"ignored\"\r\n"
-                            "[HKLM\\Software\\A\\B\\F]\r\n\"V\"=\"again\"\r\n")
+                            "[HKLM\\Software\\A\\B\\F]\r\n\"V\"=\"again\"\r\n"
+                            // A key runs to the line's last "]"; doubled separators count once.
+                            "[HKLM\\Software\\Odd]name] ; comment\r\n\"V\"=\"odd\"\r\n"
+                            "[HKLM\\Software\\\\Double\\\\Sep\\]\r\n\"V\"=\"double\"\r\n")
                      .toUtf8());
         const auto opens = [&](const char* path) {
             RegistryKeyHandle key = 0;
@@ -231,8 +354,10 @@ private Q_SLOTS:
                               opens("Software\\A\\B\\D"), opens("Software\\A\\B\\D\\E")}),
                  (QList<bool>{true, true, false, false, false}));
         QCOMPARE((QStringList{read(*registry, "V", 1, "Software\\A\\B c"), read(*registry, "W", 1, "Software\\A\\B c"),
-                              read(*registry, "V", 1, "Software\\A\\B\\F"), read(*registry, "V", 1, "Software\\A\\B")}),
-                 (QStringList{"text:sibling", "default", "text:again", "default"}));
+                              read(*registry, "V", 1, "Software\\A\\B\\F"), read(*registry, "V", 1, "Software\\A\\B"),
+                              read(*registry, "V", 1, "Software\\Odd]name"),
+                              read(*registry, "V", 1, "Software\\Double\\Sep")}),
+                 (QStringList{"text:sibling", "default", "text:again", "default", "text:odd", "text:double"}));
     }
 
     void getVersion_data()
