@@ -68,6 +68,9 @@ public:
     static QString completionWithoutLog(int errors, int warnings);
     static QString outputIsLogMessage(const QString& path);
     static QString interruptedLine(int done, int total, const QString& path);
+    // "37% done, about 2 minutes left" for `done` of `total` rows after
+    // `elapsedMs`; empty for the first hundred rows, too few to judge by.
+    static QString progressText(int done, int total, qint64 elapsedMs);
 
 private:
     AppContext& m_app;
