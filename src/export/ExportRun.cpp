@@ -77,6 +77,8 @@ QString ExportRun::progressText(int done, int total, qint64 elapsedMs)
         return {};
     const int percent = static_cast<int>(qint64(done) * 100 / total);
     const qint64 left = (elapsedMs * (total - done) / done + 500) / 1000; // seconds
+    if (done == total)
+        return QStringLiteral("100% done");
     QString time;
     if (left < 1)
         time = QStringLiteral("almost done");

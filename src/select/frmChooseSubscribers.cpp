@@ -211,6 +211,7 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
             showTicked();
     });
     m_selection.setNoticeSink([this](const QString& text) { m_notices.append(text); });
+    showTicked();
     connect(next, &QPushButton::clicked, this, &frmChooseSubscribers::cmdNext_Click);
     connect(previous, &QPushButton::clicked, this, &frmChooseSubscribers::cmdPrevious_Click);
     connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
