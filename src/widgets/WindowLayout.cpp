@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -222,6 +223,11 @@ bool restoreGeometry(QWidget* window, const QString& key)
     const QRect placed = placeOnScreens(QRect(position.toPoint(), size), screens, window->minimumSize());
     window->resize(placed.size());
     window->move(placed.topLeft());
+    // The frame's place, as the wizard's pages hand it on; a window manager
+    // would otherwise put the client area there and the frame above it.
+    window->winId();
+    if (QWindow* handle = window->windowHandle())
+        handle->setFramePosition(placed.topLeft());
     if (resizable(window) && settings.value(key + QStringLiteral("/maximized")).toBool())
         window->setWindowState(window->windowState() | Qt::WindowMaximized);
     return true;
