@@ -5,11 +5,13 @@
 #include "widgets/WindowLayout.h"
 #include "widgets/WizardNavigation.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -153,6 +155,8 @@ void frmDumpInfo::cmdDumpData_Click()
 {
     if (m_run.isRunning())
         return;
+    // Greying the control that has the keyboard moves it on; it comes back after the run.
+    const QPointer<QWidget> focused = QApplication::focusWidget();
     QList<QWidget*> disabled;
     for (QWidget* control : std::as_const(m_idleOnly)) {
         if (control->isEnabled()) {
@@ -165,6 +169,8 @@ void frmDumpInfo::cmdDumpData_Click()
     m_run.run(m_txtSavePath->text());
     for (QWidget* control : std::as_const(disabled))
         control->setEnabled(true);
+    if (focused && focused->isEnabled())
+        focused->setFocus();
     if (m_exitAfterRun)
         m_app.services.ExitApplication();
 }

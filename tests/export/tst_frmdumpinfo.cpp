@@ -210,6 +210,7 @@ private Q_SLOTS:
         QVERIFY(tabTo("txtSavePath"));
         press(Qt::Key_Return);
         QCOMPARE(readFile(output), crlfFile(fixtureCsvLines()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"txtSavePath"_s); // back where it was before the run
         QCOMPARE(d.texts(), QStringList({ExportRun::completionMessage(0, 0), "View CSV output file now?"}));
         for (const char* name : {"cmdHelp", "cmdPrevious", "cmdExit", "cmdDumpData"})
             QVERIFY2(tabTo(name), name);
