@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -279,8 +281,19 @@ private Q_SLOTS:
             QCOMPARE(moved(u"cmdHelp"_s), QPoint(0, more.height()));
         };
         grows(p.page(), names("myGrid lblStatus"), names("cmdExit txtUsersInGrid"));
+        // A name too long for the progress line is cut with an ellipsis at the frame, whole in its tooltip.
+        const QString longName = u"Bartholomew "_s.repeated(12) + u"(Regional Operations)"_s;
+        p.page().grid().setTextMatrix(p.page().grid().Rows() - 1, SelectionGrid::DisplayName, longName);
         p.click("cmdNext");
-        grows(p.wizard.exportPage(), names("txtSavePath ProgressBar lblProcessingList"), names("cmdExit"));
+        frmDumpInfo& exportPage = p.wizard.exportPage();
+        grows(exportPage, names("txtSavePath ProgressBar lblProcessingList"), names("cmdExit"));
+        exportPage.findChild<QLineEdit*>(u"txtSavePath"_s)->setText(p.env.path(u"out.csv"_s));
+        exportPage.findChild<QPushButton*>(u"cmdDumpData"_s)->click();
+        auto* caption = exportPage.findChild<QLabel*>(u"lblProcessingList"_s);
+        QVERIFY2(caption->text().startsWith(u"[5 of 5] Bartholomew"_s) && caption->text().endsWith(u'\u2026'),
+                 qPrintable(caption->text()));
+        QVERIFY(caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->width());
+        QCOMPARE(caption->toolTip(), u"[5 of 5] "_s + longName);
     }
 
     // While a load runs (its progress window lets events through), the controls that would mix selections or leave
