@@ -110,7 +110,7 @@ frmAbout::frmAbout(const ProgramInfo& program, SharedServices& services, QWidget
     m_lblChangeLanguage->setCursor(Qt::PointingHandCursor);
     m_lblChangeLanguage->installEventFilter(this);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setGeometry(twipsRect(4800, 3390, 1215, 375));
     ok->setDefault(true);

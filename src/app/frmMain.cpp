@@ -7,13 +7,17 @@
 #include "update/UpdateCheck.h"
 #include "widgets/WindowLayout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+
+#include <limits>
 
 namespace tarnwick {
 
@@ -45,19 +49,19 @@ frmMain::frmMain(AppContext& app, Wizard& wizard, QWidget* parent)
     setTabOrder(help, previous);
     setTabOrder(previous, next);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    QAction* exitAction = file->addAction(QStringLiteral("Exit"));
+    QAction* exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setObjectName(QStringLiteral("mnuExit"));
 
-    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("MainHelp"));
-    QAction* helpAction = helpMenu->addAction(QStringLiteral("Help"));
+    QAction* helpAction = helpMenu->addAction(QStringLiteral("&Help"));
     helpAction->setObjectName(QStringLiteral("mnuHelp"));
     helpMenu->addSeparator()->setObjectName(QStringLiteral("seperator"));
-    QAction* about = helpMenu->addAction(QStringLiteral("About"));
+    QAction* about = helpMenu->addAction(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("About"));
-    QAction* update = helpMenu->addAction(QStringLiteral("Check for updated version"));
+    QAction* update = helpMenu->addAction(QStringLiteral("&Check for updated version"));
     update->setObjectName(QStringLiteral("mnuCheckForUpdatedVersion"));
 
     connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
@@ -104,7 +108,28 @@ void frmMain::About_Click()
 
 void frmMain::mnuCheckForUpdatedVersion_Click()
 {
-    UpdateCheck(m_app.ui, m_app.shell, m_app.program, m_app.homePage).CheckForUpdatedVersion();
+    UpdateCheck check(m_app.ui, m_app.shell, m_app.program, m_app.homePage);
+    // While the page comes: a busy pointer and a note that can cancel; the
+    // page behind it keeps drawing but takes no clicks.
+    QProgressDialog checking(QStringLiteral("Checking the home page for an updated version..."),
+                             QStringLiteral("Cancel"), 0, 0, this);
+    checking.setObjectName(QStringLiteral("frmChecking"));
+    checking.setWindowTitle(QStringLiteral("Tarnwick"));
+    checking.setWindowModality(Qt::WindowModal);
+    checking.setAutoClose(false);
+    checking.setAutoReset(false);
+    checking.setMinimumDuration(std::numeric_limits<int>::max()); // shown below, not by its own timer
+    connect(&checking, &QProgressDialog::canceled, this, [&check] { check.cancel(); });
+    check.setWaitShown([&checking](bool shown) {
+        if (shown) {
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+            checking.show();
+        } else {
+            checking.hide();
+            QApplication::restoreOverrideCursor();
+        }
+    });
+    check.CheckForUpdatedVersion();
 }
 
 } // namespace tarnwick

@@ -77,6 +77,7 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv); // takes the toolkit's own options out of the arguments
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setOrganizationName(QStringLiteral("Tarnwick")); // where the window's place is kept
     QCommandLineParser parser;
     if (const std::optional<int> status = answerOptions(parser, QApplication::arguments()))
         return *status;

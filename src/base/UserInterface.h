@@ -6,6 +6,25 @@ namespace tarnwick {
 
 inline const QString kAppTitle = QStringLiteral("Tarnwick");
 
+// What a message tells, for the icon a window puts beside it: a failure, a
+// refusal of what was asked (fix the input and try again), or plain news.
+enum class MessageKind { Information, Warning, Error };
+inline MessageKind messageKind(const QString& text)
+{
+    for (const char* lead : {"error", "(error)", "unable", "no application", "could not", "no log file"}) {
+        if (text.startsWith(QLatin1String(lead), Qt::CaseInsensitive))
+            return MessageKind::Error;
+    }
+    if (text.contains(QLatin1String(" in procedure "), Qt::CaseInsensitive) ||
+        text.contains(QLatin1String("Exiting..."), Qt::CaseInsensitive))
+        return MessageKind::Error;
+    for (const char* lead : {"you must", "invalid", "the upper", "no ", "the output"}) {
+        if (text.startsWith(QLatin1String(lead), Qt::CaseInsensitive))
+            return MessageKind::Warning;
+    }
+    return MessageKind::Information;
+}
+
 // How core reaches the administrator without opening a window itself. The
 // wizard answers with message boxes, the headless command with stderr, tests
 // with a recorder that keeps every text and answers from a script.

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace tarnwick {
 
 const QString ExportRun::kNoPathMessage =
@@ -69,6 +71,26 @@ QString ExportRun::outputIsLogMessage(const QString& path)
            QStringLiteral("\nChoose another file; nothing was written.");
 }
 
+QString ExportRun::progressText(int done, int total, qint64 elapsedMs)
+{
+    if (done < 100 || total <= 0 || done > total)
+        return {};
+    const int percent = static_cast<int>(qint64(done) * 100 / total);
+    const qint64 left = (elapsedMs * (total - done) / done + 500) / 1000; // seconds
+    if (done == total)
+        return QStringLiteral("100% done");
+    QString time;
+    if (left < 1)
+        time = QStringLiteral("almost done");
+    else if (left < 60)
+        time = QStringLiteral("about %1 seconds left").arg(std::max<qint64>(5, (left + 4) / 5 * 5));
+    else if (left < 90)
+        time = QStringLiteral("about a minute left");
+    else
+        time = QStringLiteral("about %1 minutes left").arg((left + 30) / 60);
+    return QStringLiteral("%1% done, %2").arg(percent).arg(time);
+}
+
 QString ExportRun::interruptedLine(int done, int total, const QString& path)
 {
     return QStringLiteral("(error) Export interrupted after ") + QString::number(done) + QStringLiteral(" of ") +
@@ -127,8 +149,12 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
         }
     }
 
-    const auto report = [this](const Failure& f) {
-        m_app.services.ShowMessage(QStringLiteral("Error in cmdDumpData_Click:") + f.description());
+    const auto report = [this, &txtSavePath](const Failure& f) {
+        QString text = QStringLiteral("Error in cmdDumpData_Click:") + f.description();
+        // Which file, and what to change about it.
+        if (f.number() == ErrorNumber::PermissionDenied)
+            text += QStringLiteral(" - the folder or the file is read-only: ") + txtSavePath;
+        m_app.services.ShowMessage(text);
     };
     StepRunner steps(report);
     const QString logPath = m_app.log.GenerateNewLogFileName();

@@ -82,6 +82,9 @@ public:
     // The log's line for a comparison, and the sentence the end message gains.
     static QString changesLine(const QString& previous, const ExportComparison::Counts& counts, const QString& report);
     static QString changesSentence(qint64 total, const QString& report);
+    // "37% done, about 2 minutes left" for `done` of `total` rows after
+    // `elapsedMs`; empty for the first hundred rows, too few to judge by.
+    static QString progressText(int done, int total, qint64 elapsedMs);
 
 private:
     AppContext& m_app;

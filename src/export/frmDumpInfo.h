@@ -2,6 +2,7 @@
 
 #include "export/ExportRun.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -34,12 +35,18 @@ public:
     // The open dialog for an earlier export to compare with, in the same shape.
     void setOpenFileChooser(SaveFileChooser chooser) { m_chooseOpenFile = std::move(chooser); }
 
+    // Adds a row of export options (a check box, a labelled field) under the
+    // log folder line; the rows stack downwards in the order added.
+    void addOptionRow(QWidget* row);
+
     static const QString kHeading;
     static const QString kInstructions;
 
 protected:
     // Closing the window is the same as Exit.
     void closeEvent(QCloseEvent* event) override;
+    // Fits the caption to its label again when the page grows or shrinks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void cmdBrowse_Click();
@@ -51,6 +58,7 @@ private:
     void setRange(int minimum, int maximum) override;
     void setValue(int value) override;
     void setCaption(const QString& caption) override;
+    void showCaption();
 
     AppContext& m_app;
     WizardNavigation& m_wizard;
@@ -62,6 +70,10 @@ private:
     QLineEdit* m_txtPreviousPath = nullptr;
     QLabel* m_lblProcessingList = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QWidget* m_options = nullptr;
+    QList<QWidget*> m_idleOnly;
+    QElapsedTimer m_started;
+    QString m_caption;
     bool m_exitAfterRun = false;
 };
 

@@ -55,7 +55,7 @@ void SharedServices::LaunchHelp()
     // A desktop with no handler for the page would otherwise do nothing, silently.
     steps.run([&] {
         if (!m_shell.openDocument(path))
-            m_ui.showMessage(QStringLiteral("Unable to open help file at:") + path);
+            m_ui.showMessage(QStringLiteral("No application could open the help file at:") + path);
     });
 }
 

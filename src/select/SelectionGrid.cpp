@@ -1,5 +1,9 @@
 #include "select/SelectionGrid.h"
 
+#include "select/NumberText.h"
+
+#include <algorithm>
+
 namespace tarnwick {
 
 const std::array<SelectionGrid::ColumnInfo, SelectionGrid::kColumnCount>& SelectionGrid::columns()
@@ -148,6 +152,60 @@ void SelectionGrid::setAllTicked(bool ticked)
     m_redraw = redraw;
     if (redraw && Rows() > 1)
         Q_EMIT allChecksChanged();
+}
+
+void SelectionGrid::setTicked(const std::vector<int>& rows, bool ticked)
+{
+    const bool redraw = m_redraw;
+    m_redraw = false;
+    for (int r : rows)
+        setCellChecked(r, Selected, ticked);
+    m_redraw = redraw;
+    if (redraw && !rows.empty())
+        Q_EMIT allChecksChanged();
+}
+
+int SelectionGrid::tickedCount() const
+{
+    return static_cast<int>(std::count_if(m_rows.cbegin(), m_rows.cend(), [](const Row& r) { return r.checked; }));
+}
+
+bool SelectionGrid::rowMatches(int row, const QString& filter) const
+{
+    const Row* r = dataRow(row);
+    if (!r)
+        return false;
+    const QString wanted = filter.trimmed();
+    if (wanted.isEmpty())
+        return true;
+    const auto& cols = columns();
+    for (int c = Alias; c < kColumnCount; ++c) {
+        if (cols[static_cast<size_t>(c)].shown &&
+            r->cells[static_cast<size_t>(c)].contains(wanted, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool SelectionGrid::rowLess(int left, int right, int col) const
+{
+    const Row* a = dataRow(left);
+    const Row* b = dataRow(right);
+    if (!a || !b)
+        return false;
+    if (col == Selected)
+        return a->checked && !b->checked;
+    if (col < 0 || col >= kColumnCount)
+        return false;
+    const QString& x = a->cells[static_cast<size_t>(col)];
+    const QString& y = b->cells[static_cast<size_t>(col)];
+    const NumberReading nx = readNumber(x);
+    const NumberReading ny = readNumber(y);
+    if (nx.whole != ny.whole)
+        return nx.whole;
+    if (nx.whole && nx.value != ny.value)
+        return nx.value < ny.value;
+    return x.compare(y, Qt::CaseInsensitive) < 0;
 }
 
 bool AnySubscriberSelected(const SelectionGrid& grid)

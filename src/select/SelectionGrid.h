@@ -81,6 +81,15 @@ public:
 
     void SelectAll() { setAllTicked(true); }
     void UnselectAll() { setAllTicked(false); }
+    // Select All and deSelect All over some rows only (those a filter shows).
+    void setTicked(const std::vector<int>& rows, bool ticked);
+    int tickedCount() const;
+
+    // A filter text matches a row when any shown column contains it, in any letter case.
+    bool rowMatches(int row, const QString& filter) const;
+    // Orders two data rows by a column: numbers as numbers and before other
+    // texts, texts without letter case, ticked rows before unticked ones.
+    bool rowLess(int left, int right, int col) const;
 
 Q_SIGNALS:
     void gridReset();

@@ -4,8 +4,11 @@
 #include "select/SelectionGrid.h"
 #include "widgets/WindowLayout.h"
 
+#include <QAbstractItemView>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QTableView>
+#include <QToolTip>
 
 namespace tarnwick {
 
@@ -122,6 +125,64 @@ void SelectionGridModel::onAllChecksChanged()
         return;
     Q_EMIT dataChanged(index(0, SelectionGrid::Selected),
                        index(m_rows - 1, SelectionGrid::Selected), {Qt::CheckStateRole});
+}
+
+} // namespace tarnwick
+
+namespace tarnwick {
+
+SelectionGridFilter::SelectionGridFilter(SelectionGridModel& source, QObject* parent)
+    : QSortFilterProxyModel(parent), m_grid(source.grid())
+{
+    setSourceModel(&source);
+}
+
+void SelectionGridFilter::setFilterText(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    invalidateRowsFilter();
+}
+
+int SelectionGridFilter::gridRow(const QModelIndex& viewIndex) const
+{
+    const QModelIndex source = mapToSource(viewIndex);
+    return source.isValid() ? source.row() + 1 : 0;
+}
+
+std::vector<int> SelectionGridFilter::visibleRows() const
+{
+    std::vector<int> rows;
+    rows.reserve(static_cast<size_t>(rowCount()));
+    for (int r = 0; r < rowCount(); ++r)
+        rows.push_back(gridRow(index(r, 0)));
+    return rows;
+}
+
+bool SelectionGridFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+{
+    return m_filter.isEmpty() || m_grid.rowMatches(sourceRow + 1, m_filter);
+}
+
+bool SelectionGridFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    return m_grid.rowLess(left.row() + 1, right.row() + 1, left.column());
+}
+
+bool CutOffTextTips::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                               const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    // The cell's margins on both sides, as the style draws them.
+    const int room = option.rect.width() - 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    if (!text.isEmpty() && option.fontMetrics.horizontalAdvance(text) > room)
+        QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 } // namespace tarnwick

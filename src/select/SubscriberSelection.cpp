@@ -383,6 +383,16 @@ void SubscriberSelection::addWithProgress(const QString& procedure, const QStrin
     StepRunner().run([&] { m_progress.hide(); });
 }
 
+void SubscriberSelection::notice(const QString& text)
+{
+    if (m_app.log.isOpen())
+        m_app.log.WriteToLog(text);
+    if (m_noticeSink)
+        m_noticeSink(text);
+    else
+        m_app.ui.showMessage(text);
+}
+
 void SubscriberSelection::AddAllSubscribers()
 {
     addWithProgress(QStringLiteral("AddAllSubscribers"),
@@ -429,7 +439,7 @@ void SubscriberSelection::AddSubscribersByExtensionRange(const QString& low, con
                     });
     // Once for the load, after its progress window has gone.
     if (withoutExtension > 0)
-        m_app.ui.showMessage(kWithoutExtensionNotice + QString::number(withoutExtension));
+        notice(kWithoutExtensionNotice + QString::number(withoutExtension));
 }
 
 void SubscriberSelection::AddSubscribersByCOS(const QString& cosObjectId)

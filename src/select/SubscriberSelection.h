@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -139,6 +140,12 @@ public:
     void AddSubscriberbyCOSNameSubString(const QString& subStrings);
     void AddSubscribersFromCSV(const QString& path);
 
+    // Facts about the data that are no failure (subscribers in no range) go
+    // to the administrator as a message, or to `sink` where a page shows them
+    // in a status line; and into the log when one is open.
+    void setNoticeSink(std::function<void(const QString&)> sink) { m_noticeSink = std::move(sink); }
+    void notice(const QString& text);
+
     AppContext& app() { return m_app; }
     SelectionGrid& grid() { return m_grid; }
     SelectionProgress& progress() { return m_progress; }
@@ -155,6 +162,7 @@ private:
     AppContext& m_app;
     SelectionGrid& m_grid;
     SelectionProgress& m_progress;
+    std::function<void(const QString&)> m_noticeSink;
 };
 
 } // namespace tarnwick

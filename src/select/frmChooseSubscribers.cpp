@@ -55,13 +55,14 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
 {
     setObjectName(QStringLiteral("frmChooseSubscribers"));
     setWindowTitle(QStringLiteral("Tarnwick"));
-    setFixedSize(px(11490), px(7695)); // a fixed single border
+    layout::makeResizable(this, QSize(px(11490), px(7695)));
 
     layout::addHeading(this, QStringLiteral("Select Subscribers"));
 
     auto* frame = new QGroupBox(QStringLiteral("Select Subscribers"), this);
     frame->setObjectName(QStringLiteral("frameSelectSubscribers"));
     frame->setGeometry(twipsRect(120, 720, 11250, 6180));
+    layout::anchor(frame, layout::Left | layout::Top | layout::Right | layout::Bottom);
 
     auto label = [](QWidget* owner, const char* name, const QString& caption, QRect geometry) {
         auto* l = new QLabel(caption, owner);
@@ -109,6 +110,18 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
     QPushButton* view = layout::addButton(frame, "cmdView", QStringLiteral("&Add Subscribers To Grid"),
                                twipsRect(60, 780, 2535, 375));
 
+    // The filter narrows what the grid shows; the ticks stay as they are.
+    QLabel* filterLabel =
+        label(frame, "lblFilter", QStringLiteral("&Filter:"), twipsRect(6240, 810, 600, kInputHeight));
+    filterLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_txtFilter = textBox(frame, "txtFilter", twipsRect(6900, 810, 4290, kInputHeight), 0);
+    m_txtFilter->setClearButtonEnabled(true);
+    m_txtFilter->setPlaceholderText(QStringLiteral("Show only rows containing this text"));
+    m_txtFilter->setAccessibleName(QStringLiteral("Filter the grid"));
+    filterLabel->setBuddy(m_txtFilter);
+    layout::anchor(filterLabel, layout::Right | layout::Top);
+    layout::anchor(m_txtFilter, layout::Right | layout::Top);
+
     m_myGrid = new QTableView(frame);
     m_myGrid->setObjectName(QStringLiteral("myGrid"));
     m_myGrid->setAccessibleName(QStringLiteral("Subscribers found"));
@@ -116,9 +129,17 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
     // arrow keys move between cells and Space ticks (see eventFilter).
     m_myGrid->setTabKeyNavigation(false);
     m_myGrid->installEventFilter(this);
-    m_myGrid->setGeometry(twipsRect(60, 1260, 11130, 4200));
+    // A line under the grid for what a load found out about the data.
+    m_myGrid->setGeometry(twipsRect(60, 1260, 11130, 3870));
+    layout::anchor(m_myGrid, layout::Left | layout::Top | layout::Right | layout::Bottom);
     m_model = new SelectionGridModel(m_grid, this);
-    m_myGrid->setModel(m_model);
+    m_shown = new SelectionGridFilter(*m_model, this);
+    m_myGrid->setModel(m_shown);
+    m_myGrid->setItemDelegate(new CutOffTextTips(m_myGrid));
+    // Unsorted until a header is clicked: the rows in the order they were found.
+    m_myGrid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_myGrid->setSortingEnabled(true);
+    m_myGrid->horizontalHeader()->setSortIndicatorClearable(true);
     m_myGrid->verticalHeader()->setVisible(false);
     // One text line per row, at a fixed height: tens of thousands of rows
     // scroll without measuring each one.
@@ -129,10 +150,19 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
     m_myGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     SelectionGridModel::applyColumnLayout(*m_myGrid);
 
+    m_lblStatus = label(frame, "lblStatus", QString(), twipsRect(60, 5160, 11130, 300));
+    m_lblStatus->setTextFormat(Qt::PlainText);
+    layout::anchor(m_lblStatus, layout::Left | layout::Right | layout::Bottom);
+
     QPushButton* unselectAll = layout::addButton(frame, "cmdUnselectAll", QStringLiteral("&deSelect All"),
                                       twipsRect(60, 5580, 1335, 375));
     QPushButton* selectAll = layout::addButton(frame, "cmdSelectAll", QStringLiteral("&Select All"),
                                     twipsRect(1500, 5580, 1335, 375));
+    selectAll->setToolTip(QStringLiteral("Ticks every row in the grid; while a filter is set, only the rows shown"));
+    unselectAll->setToolTip(
+        QStringLiteral("Unticks every row in the grid; while a filter is set, only the rows shown"));
+    m_lblTicked = label(frame, "lblTicked", QString(), twipsRect(4800, 5610, 3240, kInputHeight));
+    m_lblTicked->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QLabel* total = label(frame, "lblTotalGridRows", QStringLiteral("Users in Grid"),
                           twipsRect(8160, 5610, 1575, kInputHeight));
     total->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -140,8 +170,22 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
         textBox(frame, "txtUsersInGrid", twipsRect(9840, 5580, 1215, kInputHeight), 0);
     m_txtUsersInGrid->setReadOnly(true);
     m_txtUsersInGrid->setText(QStringLiteral("0"));
+    // A count to read, not a field to type in: no tab stop, and the window's own colour.
+    m_txtUsersInGrid->setFocusPolicy(Qt::NoFocus);
+    QPalette readOnly = m_txtUsersInGrid->palette();
+    readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+    m_txtUsersInGrid->setPalette(readOnly);
+    for (QWidget* control : {static_cast<QWidget*>(unselectAll), static_cast<QWidget*>(selectAll)})
+        layout::anchor(control, layout::Left | layout::Bottom);
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_lblTicked), static_cast<QWidget*>(total), static_cast<QWidget*>(m_txtUsersInGrid)})
+        layout::anchor(control, layout::Right | layout::Bottom);
 
     const auto [help, previous, next, exit] = layout::addWizardButtons(this, 7080, 120, QStringLiteral("&Help"));
+    layout::anchor(help, layout::Left | layout::Bottom);
+    layout::anchor(previous, layout::Left | layout::Bottom);
+    layout::anchor(next, layout::Left | layout::Bottom);
+    layout::anchor(exit, layout::Right | layout::Bottom);
 
     // Each input announces what it is for, not only the frame it sits in.
     m_cmbSubscriberSelectType->setAccessibleName(QStringLiteral("Selection mode"));
@@ -157,14 +201,23 @@ frmChooseSubscribers::frmChooseSubscribers(AppContext& app, WizardNavigation& wi
     connect(view, &QPushButton::clicked, this, &frmChooseSubscribers::cmdView_Click);
     connect(m_cmdBrowseForCSV, &QPushButton::clicked, this,
             &frmChooseSubscribers::cmdBrowseForCSV_Click);
-    connect(selectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::SelectAll);
-    connect(unselectAll, &QPushButton::clicked, &m_grid, &SelectionGrid::UnselectAll);
+    connect(selectAll, &QPushButton::clicked, this, [this] { tickShown(true); });
+    connect(unselectAll, &QPushButton::clicked, this, [this] { tickShown(false); });
+    connect(m_txtFilter, &QLineEdit::textChanged, m_shown, &SelectionGridFilter::setFilterText);
+    for (auto signal : {&SelectionGrid::gridReset, &SelectionGrid::allChecksChanged})
+        connect(&m_grid, signal, this, &frmChooseSubscribers::showTicked);
+    connect(&m_grid, &SelectionGrid::cellChanged, this, [this](int, int col) {
+        if (col == SelectionGrid::Selected)
+            showTicked();
+    });
+    m_selection.setNoticeSink([this](const QString& text) { m_notices.append(text); });
+    showTicked();
     connect(next, &QPushButton::clicked, this, &frmChooseSubscribers::cmdNext_Click);
     connect(previous, &QPushButton::clicked, this, &frmChooseSubscribers::cmdPrevious_Click);
     connect(exit, &QPushButton::clicked, this, [this] { m_app.services.ExitApplication(); });
     connect(help, &QPushButton::clicked, this, [this] { m_app.services.LaunchHelp(); });
     connect(m_myGrid, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        m_grid.setCurrentCell(index.row() + 1, index.column());
+        m_grid.setCurrentCell(m_shown->gridRow(index), index.column());
         m_grid.clickCurrentCell();
     });
     // A reload leaves no data cell current, so the next click flips nothing until a cell is picked.
@@ -178,6 +231,7 @@ frmChooseSubscribers::~frmChooseSubscribers()
     // The grid, a member, goes before QWidget's destructor closes the window,
     // and closing it makes the view ask the model for its header. The model
     // goes first, so the view asks an empty one instead of a grid that is gone.
+    delete m_shown;
     delete m_model;
 }
 
@@ -293,8 +347,14 @@ void frmChooseSubscribers::cmdView_Click()
     const QRect page = frameGeometry();
     m_progress->move(page.left() + page.width() / 2 - m_progress->width() / 2,
                      page.top() + px(3000));
+    m_notices.clear();
+    m_lblStatus->clear();
     const int rows = m_selection.fillGrid(currentRequest());
     m_txtUsersInGrid->setText(QString::number(rows));
+    if (rows == 0)
+        m_notices.prepend(QStringLiteral("No subscribers were found for this selection."));
+    m_lblStatus->setText(m_notices.join(QStringLiteral("  ")));
+    showTicked();
     unsetCursor();
 }
 
@@ -329,8 +389,27 @@ void frmChooseSubscribers::cmdPrevious_Click()
     m_wizard.goToWelcome(*this);
 }
 
+void frmChooseSubscribers::tickShown(bool ticked)
+{
+    if (m_shown->isFiltered())
+        m_grid.setTicked(m_shown->visibleRows(), ticked);
+    else if (ticked)
+        m_grid.SelectAll();
+    else
+        m_grid.UnselectAll();
+}
+
+void frmChooseSubscribers::showTicked()
+{
+    m_lblTicked->setText(QStringLiteral("%1 of %2 ticked").arg(m_grid.tickedCount()).arg(m_grid.Rows() - 1));
+}
+
 bool frmChooseSubscribers::eventFilter(QObject* watched, QEvent* event)
 {
+    // Coming into the grid shows where the arrows start: the first row.
+    if (watched == m_myGrid && event->type() == QEvent::FocusIn && !m_myGrid->currentIndex().isValid() &&
+        m_shown->rowCount() > 0)
+        m_myGrid->setCurrentIndex(m_shown->index(0, SelectionGrid::Alias));
     if (watched != m_myGrid || event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -338,7 +417,7 @@ bool frmChooseSubscribers::eventFilter(QObject* watched, QEvent* event)
         // The whole row is the choice, so Space ticks it from whichever column is current.
         const QModelIndex current = m_myGrid->currentIndex();
         if (current.isValid()) {
-            const int row = current.row() + 1;
+            const int row = m_shown->gridRow(current);
             m_grid.setCellChecked(row, m_grid.ColIndex(QStringLiteral("Selected")), !m_grid.isTicked(row));
         }
         return true;

@@ -20,6 +20,7 @@ struct AppContext;
 class WizardNavigation;
 class frmProgress;
 class SelectionGridModel;
+class SelectionGridFilter;
 
 // The subscriber selection page: pick a mode, give its input, fill the grid,
 // tick the subscribers to export. Created on the first Next of the welcome
@@ -61,6 +62,9 @@ private:
     void cmdNext_Click();
     void cmdPrevious_Click();
     SelectionRequest currentRequest() const;
+    // Select All and deSelect All: the rows shown, all of them without a filter.
+    void tickShown(bool ticked);
+    void showTicked();
 
     AppContext& m_app;
     WizardNavigation& m_wizard;
@@ -85,7 +89,13 @@ private:
     QLabel* m_lblSubStringLabel = nullptr;
     QTableView* m_myGrid = nullptr;
     SelectionGridModel* m_model = nullptr;
+    SelectionGridFilter* m_shown = nullptr;
     QLineEdit* m_txtUsersInGrid = nullptr;
+    QLineEdit* m_txtFilter = nullptr;
+    QLabel* m_lblTicked = nullptr;
+    QLabel* m_lblStatus = nullptr;
+    // What the last load found out about the data, for the status line.
+    QStringList m_notices;
 };
 
 } // namespace tarnwick

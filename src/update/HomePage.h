@@ -15,8 +15,8 @@ struct HomePage
 {
     QString url;
     QString site; // the host name the messages point the administrator to
-    // A server that never answers must not hang the welcome page for good.
-    std::chrono::milliseconds timeout{std::chrono::seconds(15)};
+    // How long a server that accepts the connection and says nothing is waited for.
+    std::chrono::milliseconds timeout{std::chrono::seconds(10)};
 
     // The address the build was configured with.
     static HomePage fromBuild() { return {QStringLiteral(TARNWICK_HOME_PAGE_URL), QStringLiteral(TARNWICK_HOME_SITE)}; }

@@ -83,7 +83,10 @@ UpdateCheck::UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& pro
 
 void UpdateCheck::CheckForUpdatedVersion()
 {
+    m_cancelled = false;
     const QString published = GetHomePageVersion(m_home.url);
+    if (m_cancelled)
+        return;
     const QString running = PadVersionString(m_program.versionText());
 
     if (published.isEmpty()) {
@@ -141,16 +144,24 @@ QString UpdateCheck::GetUrlText(const QString& url, qint32 accessType)
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("HTTP Generic"));
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
-    // The check blocks the window until it ends, as a plain download call
-    // would; the deadline turns a silent server into an empty download.
+    // The window goes on drawing and answering while the page comes (a
+    // Cancel among what it answers); the deadline turns a silent server into
+    // an empty download.
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(m_home.timeout);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!reply->isFinished() && !m_cancelled) {
+        if (m_waitShown)
+            m_waitShown(true);
+        m_waiting = &loop;
+        loop.exec();
+        m_waiting = nullptr;
+        if (m_waitShown)
+            m_waitShown(false);
+    }
 
     QString text;
     if (reply->isFinished() && reply->error() == QNetworkReply::NoError) {
@@ -161,6 +172,13 @@ QString UpdateCheck::GetUrlText(const QString& url, qint32 accessType)
         reply->abort();
     }
     return text;
+}
+
+void UpdateCheck::cancel()
+{
+    m_cancelled = true;
+    if (m_waiting)
+        m_waiting->quit();
 }
 
 QString UpdateCheck::PadVersionString(const QString& text)

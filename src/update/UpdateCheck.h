@@ -4,6 +4,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QEventLoop;
+
 namespace tarnwick {
 
 class Shell;
@@ -23,7 +27,14 @@ public:
     UpdateCheck(UserInterface& ui, Shell& shell, const ProgramInfo& program, HomePage home = HomePage::fromBuild());
 
     // Shows one of three outcomes; for a newer version, offers to open the page.
+    // Nothing after a cancel.
     void CheckForUpdatedVersion();
+    // The download lets the window work on while it waits; this is told
+    // when the wait begins (true) and ends (false), to show that it checks.
+    void setWaitShown(std::function<void(bool)> shown) { m_waitShown = std::move(shown); }
+    // Gives up the download at once; the check then says nothing.
+    void cancel();
+    bool cancelled() const { return m_cancelled; }
     // The published version widened by PadVersionString, or empty.
     QString GetHomePageVersion(const QString& url);
     // The same, read from a page already downloaded.
@@ -39,6 +50,9 @@ private:
     Shell& m_shell;
     const ProgramInfo& m_program;
     HomePage m_home;
+    std::function<void(bool)> m_waitShown;
+    QEventLoop* m_waiting = nullptr;
+    bool m_cancelled = false;
 };
 
 } // namespace tarnwick

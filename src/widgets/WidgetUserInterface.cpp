@@ -44,7 +44,11 @@ private:
 void WidgetUserInterface::showMessage(const QString& text, const QString& title)
 {
     const TopmostAside aside;
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, QApplication::activeWindow());
+    const MessageKind kind = messageKind(text);
+    const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                                   : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                  : QMessageBox::Information;
+    QMessageBox box(icon, title, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 
@@ -59,7 +63,7 @@ bool WidgetUserInterface::askYesNo(const QString& text, const QString& title)
 bool WidgetUserInterface::askOkCancel(const QString& text, const QString& title)
 {
     const TopmostAside aside;
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
     return box.exec() == QMessageBox::Ok;
 }

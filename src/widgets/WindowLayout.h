@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+#include <QList>
+
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -40,5 +42,24 @@ struct WizardButtons
     QPushButton* exit;
 };
 WizardButtons addWizardButtons(QWidget* parent, int topTwips, int helpLeftTwips, const QString& helpCaption);
+
+// The edges a control keeps its distance to when the widget holding it
+// grows. Left and Right together stretch it; neither keeps it centred.
+// Top and Bottom likewise, except that neither keeps it where it is.
+enum Edge { Left = 1, Top = 2, Right = 4, Bottom = 8 };
+// Call once the control and its holder stand at their drawn sizes.
+void anchor(QWidget* control, int edges);
+
+// A page that grows from its drawn size, which becomes its minimum.
+void makeResizable(QWidget* page, QSize drawn);
+
+// A window's last place, kept between runs under `key`; restoring a place
+// that no screen shows any more pulls it back onto the nearest screen.
+void rememberGeometry(QWidget* window, const QString& key);
+bool restoreGeometry(QWidget* window, const QString& key);
+// `saved` moved (and if need be shrunk, not below `minimum`) so that it lies
+// on one of the screens' available areas: the screen it overlaps most, else
+// the nearest.
+QRect placeOnScreens(const QRect& saved, const QList<QRect>& screens, QSize minimum);
 
 } // namespace tarnwick::layout

@@ -11,6 +11,7 @@
 #include "support/ProgramEnd.h"
 #include "support/TestEnvironment.h"
 #include "update/ScriptedHttpServer.h"
+#include "widgets/WindowLayout.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -154,6 +155,22 @@ private Q_SLOTS:
         QCOMPARE(env.shell.documents, QStringList{server.url("/Tarnwick.htm")});
         env.ui.clear();
         env.shell.documents.clear();
+        // On a server that never answers the page says it is checking, with a busy pointer, and Cancel ends it
+        // without a word.
+        server.serve("/Tarnwick.htm", {200, {}, true});
+        QString seen = "not shown";
+        QTimer::singleShot(200, &page, [&] {
+            auto* checking = page.findChild<QProgressDialog*>("frmChecking");
+            const QCursor* pointer = QGuiApplication::overrideCursor();
+            if (checking && checking->isVisible())
+                seen = checking->labelText() + (pointer && pointer->shape() == Qt::BusyCursor ? " busy" : "");
+            if (checking)
+                checking->findChild<QPushButton*>()->click();
+        });
+        page.findChild<QAction*>("mnuCheckForUpdatedVersion")->trigger();
+        QCOMPARE(seen, "Checking the home page for an updated version... busy");
+        QCOMPARE(env.ui.texts(), QStringList());
+        QVERIFY(!QGuiApplication::overrideCursor());
 
         // Next and back keep the window's place.
         page.move(140, 90);
@@ -186,9 +203,10 @@ private Q_SLOTS:
         env.shell.opens = false;
         page.findChild<QPushButton*>("cmdHelp")->click();
         env.app->services.ViewInTextEditor(env.folder() + "/out.csv");
-        QCOMPARE(env.ui.texts(),
-                 QStringList({"Unable to open help file at:" + help, "Unable to open help file at:" + help,
-                              "Unable to open a text editor on the file at:" + env.folder() + "/out.csv"}));
+        QCOMPARE(
+            env.ui.texts(),
+            QStringList({"Unable to open help file at:" + help, "No application could open the help file at:" + help,
+                         "Unable to open a text editor on the file at:" + env.folder() + "/out.csv"}));
         env.ui.clear();
 
         env.app->log.OpenLogFile(env.app->log.GenerateNewLogFileName(), false);
@@ -227,6 +245,37 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&welcome));
         QTest::qWait(500); // where the manager puts it, once it has
         QTRY_COMPARE(welcome.pos(), moved);
+
+        // The manager's maximise fills the screen with the selection page, and the next run starts where this one
+        // was left.
+        welcome.findChild<QPushButton*>("cmdNext")->click();
+        select.showMaximized();
+        QTRY_VERIFY(select.width() > select.minimumWidth() + 200 && select.height() > select.minimumHeight() + 200);
+        QTest::qWait(600); // the place is written a moment after the last move
+        Wizard next(*env.app);
+        QCOMPARE(next.welcomePage().pos(), moved);
+        QVERIFY(next.selectionPage().windowState() & Qt::WindowMaximized);
+    }
+
+    // A remembered place that no screen shows any more comes back onto the screen it overlaps most, or the nearest.
+    void placeOnScreens_data()
+    {
+        QTest::addColumn<QRect>("saved");
+        QTest::addColumn<QRect>("placed");
+        const QRect drawn(0, 0, 766, 513);
+        QTest::newRow("on the screen") << drawn.translated(100, 50) << drawn.translated(100, 50);
+        QTest::newRow("off the right") << drawn.translated(5000, 50) << drawn.translated(2304 - 766, 50);
+        QTest::newRow("above and left") << drawn.translated(-900, -700) << drawn;
+        QTest::newRow("mostly on the second") << drawn.translated(1200, 100) << drawn.translated(1280, 100);
+        QTest::newRow("below the second") << drawn.translated(1400, 900) << drawn.translated(1400, 768 - 513);
+        QTest::newRow("larger than it") << QRect(1300, 0, 1800, 1000) << QRect(1280, 0, 1024, 768);
+        QTest::newRow("never below the least") << QRect(1300, 0, 400, 300) << QRect(1300, 0, 766, 513);
+    }
+    void placeOnScreens()
+    {
+        QFETCH(QRect, saved);
+        const QList<QRect> screens{{0, 0, 1280, 1024}, {1280, 0, 1024, 768}};
+        QTEST(layout::placeOnScreens(saved, screens, QSize(766, 513)), "placed");
     }
 
     // The desktop shell on Linux: a file opens as text with the desktop's plain-text application, also a CSV file

@@ -443,8 +443,10 @@ private Q_SLOTS:
             << all << 1 << "Error in ExportData on frmDumpInfo:Disk full\n"
             << false << "(error) 61 (Disk full) in procedure ExportData of Form frmDumpInfo";
         // As nobody: the program's folder is not theirs, so the log goes to the per-user folder, and says so first.
-        QTest::newRow("read-only folder") << ro << 1 << "Error in cmdDumpData_Click:Permission denied\n"
-                                          << false << "(error) 70 (Permission denied) in procedure cmdDumpData_Click";
+        QTest::newRow("read-only folder")
+            << ro << 1
+            << "Error in cmdDumpData_Click:Permission denied - the folder or the file is read-only: ro/o.csv\n"
+            << false << "(error) 70 (Permission denied) in procedure cmdDumpData_Click";
         QTest::newRow("read-only target") << rw << 0 << "Log folder: %1/user data/Tarnwick/logs\n"
                                           << true << "[4 of 4]";
         QTest::newRow("no log anywhere") << rw << 1 << "No log file could be written: 70 (Permission denied)" << true

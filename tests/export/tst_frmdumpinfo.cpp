@@ -82,14 +82,22 @@ private Q_SLOTS:
         QCOMPARE(path->text(), byWizard);
 
         QTest::mouseClick(child<QCheckBox>(*page, "chkFormulaSafe"), Qt::LeftButton);
-        bool clicked = false;
+        // During the run what would be refused is greyed; Exit and Help are not. All are back after it.
+        const auto enabled = [&] {
+            QString out;
+            for (const char* name : {"txtSavePath", "cmdBrowse", "cmdDumpData", "cmdPrevious", "cmdExit", "cmdHelp"})
+                out += QString::number(child<QWidget>(*page, name)->isEnabled());
+            return out;
+        };
+        QString during;
         d.onYield = [&] {
             QTest::mouseClick(child(*page, "cmdDumpData"), Qt::LeftButton);
             QTest::mouseClick(child(*page, "cmdPrevious"), Qt::LeftButton);
-            clicked = true;
+            during = enabled();
         };
         QTest::mouseClick(child(*page, "cmdDumpData"), Qt::LeftButton);
-        QVERIFY(clicked);
+        QCOMPARE(during, u"000011"_s);
+        QCOMPARE(enabled(), u"111111"_s);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(wizard.hasExportPage() && page->isVisible() && !select.isVisible());
         QCOMPARE(readFile(byWizard), written);
@@ -144,6 +152,27 @@ private Q_SLOTS:
                  "(error) Export interrupted after 0 of 4 subscribers; " + byWizard + " was not replaced");
     }
 
+    // The percentage and time left, once a hundred rows give a pace to go by.
+    void progressText_data()
+    {
+        QTest::addColumn<int>("done");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("too early") << 99 << 9409 << 10 << "";
+        QTest::newRow("minutes") << 941 << 9409 << 60 << "10% done, about 9 minutes left";
+        QTest::newRow("a minute") << 5000 << 9409 << 75 << "53% done, about a minute left";
+        QTest::newRow("seconds, in fives") << 9000 << 9409 << 300 << "95% done, about 15 seconds left";
+        QTest::newRow("last row") << 9409 << 9409 << 300 << "100% done";
+    }
+    void progressText()
+    {
+        QFETCH(int, done);
+        QFETCH(int, total);
+        QFETCH(int, seconds);
+        QTEST(ExportRun::progressText(done, total, seconds * 1000LL), "text");
+    }
+
     // The whole export with keys alone: F10 reaches the menus, Tab reaches every button, the grid lets Tab go and
     // ticks with Space from any column, Browse and Export Data answer to Space and Enter.
     void keyboardOnly()
@@ -153,8 +182,15 @@ private Q_SLOTS:
         wizard.start();
         frmMain& welcome = wizard.welcomePage();
         QVERIFY(QTest::qWaitForWindowActive(&welcome));
+        // F1 on every page is its Help (here without a help file).
+        const auto f1 = [&] {
+            press(Qt::Key_F1);
+            QCOMPARE(d.texts(), QStringList("Unable to open help file at:" + d.env.path("Tarnwick.htm")));
+            d.clear();
+        };
+        f1();
         press(Qt::Key_F10);
-        QTRY_VERIFY(welcome.menuBar()->activeAction() && welcome.menuBar()->activeAction()->text() == u"File"_s);
+        QTRY_VERIFY(welcome.menuBar()->activeAction() && welcome.menuBar()->activeAction()->text() == u"&File"_s);
         press(Qt::Key_Escape);
         press(Qt::Key_Escape);
         QVERIFY(tabTo("cmdNext"));
@@ -162,6 +198,7 @@ private Q_SLOTS:
 
         frmChooseSubscribers& select = wizard.selectionPage();
         QVERIFY(QTest::qWaitForWindowActive(&select));
+        f1();
         QVERIFY(tabTo("cmbSubscriberSelectType") && tabTo("cmdView"));
         press(Qt::Key_Space);
         QCOMPARE(select.grid().Rows(), 5);
@@ -182,6 +219,7 @@ private Q_SLOTS:
 
         frmDumpInfo& page = wizard.exportPage();
         QVERIFY(QTest::qWaitForWindowActive(&page));
+        f1();
         const QString output = d.env.path("by keys.csv");
         page.setSaveFileChooser([&](QWidget*, const QString&, const QString&, const QString&) { return output; });
         QVERIFY(tabTo("cmdBrowse"));
@@ -192,6 +230,7 @@ private Q_SLOTS:
         QVERIFY(tabTo("txtSavePath"));
         press(Qt::Key_Return);
         QCOMPARE(readFile(output), crlfFile(fixtureCsvLines()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"txtSavePath"_s); // back where it was before the run
         QCOMPARE(d.texts(), QStringList({ExportRun::completionMessage(0, 0), "View CSV output file now?"}));
         for (const char* name : {"cmdHelp", "cmdPrevious", "cmdExit", "chkFormulaSafe", "cmdDumpData"})
             QVERIFY2(tabTo(name), name);

@@ -9,6 +9,9 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -92,6 +95,7 @@ private Q_SLOTS:
         p.setText(u"txtDisplayNameSubString"_s, u"exec;smith"_s);
         QStringList found; // each mode's entry, then what it found
         QStringList spoken; // what a screen reader announces for each mode's inputs
+        QStringList statuses; // the status line under the grid after each load
         for (int mode = 0; mode < 6; ++mode) {
             p.setMode(mode);
             QCOMPARE(p.visibleInputs(), kInputs.mid(kFirst[mode], kCount[mode]));
@@ -104,6 +108,7 @@ private Q_SLOTS:
             found << p.child<QComboBox>(u"cmbSubscriberSelectType"_s)->currentText() + u'=' +
                          gridAliases(p.page().grid()).join(u' ');
             QCOMPARE(p.text(u"txtUsersInGrid"_s), QString::number(p.page().grid().Rows() - 1));
+            statuses << p.text(u"lblStatus"_s);
             QVERIFY(p.page().progressWindow().isHidden());
         }
         QCOMPARE(found, u"All Subscribers=jsmith jwhite o'brien nofirst blank|Subscribers with extension numbers from:="
@@ -114,9 +119,17 @@ private Q_SLOTS:
         QCOMPARE(spoken, QStringList({u""_s, u"Lowest extension+Highest extension"_s, u"CSV file"_s,
                                       u"Class of service"_s, u"Sub strings of display names, separated by ;"_s,
                                       u"Sub strings of class-of-service names, separated by ;"_s}));
-        QCOMPARE(p.env.ui.texts(),
-                 QStringList({kLostCos, kNullExtension,
-                              u"Import complete.  2 lines read in from text file,  2 users added to grid."_s}));
+        // A fact about the data goes to the status line, not a box.
+        QCOMPARE(statuses, QStringList({{}, kNullExtension, {}, {}, {}, {}}));
+        QCOMPARE(
+            p.env.ui.texts(),
+            QStringList({kLostCos, u"Import complete.  2 lines read in from text file,  2 users added to grid."_s}));
+        // A range that holds nobody says so there too.
+        p.setMode(1);
+        p.setText(u"txtSubscriberExtensionRangeLow"_s, u"5000"_s);
+        p.setText(u"txtSubscriberExtensionRangeHigh"_s, u"6000"_s);
+        p.click("cmdView");
+        QCOMPARE(p.text(u"lblStatus"_s), u"No subscribers were found for this selection.  "_s + kNullExtension);
     }
 
     // Load all, tick, be refused, move on and come back: the grid stays as it was left. Then a big grid.
@@ -180,6 +193,107 @@ private Q_SLOTS:
         p.click("cmdNext");
         QVERIFY(p.wizard.hasExportPage() && p.page().isHidden());
         QCOMPARE(runToProgramEnd(p.env.ui, [&] { p.click("cmdExit"); }).status, 0);
+    }
+
+    // Sorting by a header (numbers as numbers), a filter that keeps the ticks, Select All and deSelect All on the rows
+    // shown, the ticked count; the grid's own order, which the export walks, never changes.
+    void gridToWorkIn()
+    {
+        Page p;
+        p.click("cmdView");
+        auto* view = p.child<QTableView>(u"myGrid"_s);
+        QAbstractItemModel* shown = view->model();
+        QCOMPARE(p.child(u"txtUsersInGrid"_s)->focusPolicy(), Qt::NoFocus);
+        // Taking the keyboard shows a current cell on the first row.
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(view, &focusIn);
+        QCOMPARE(view->currentIndex().row(), 0);
+        const auto aliases = [&] {
+            QStringList out;
+            for (int r = 0; r < shown->rowCount(); ++r)
+                out << shown->index(r, SelectionGrid::Alias).data().toString();
+            return out.join(u' ');
+        };
+        QCOMPARE(aliases(), kAllSelectable.join(u' '));
+        QTest::mouseClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                          QPoint(view->columnViewportPosition(SelectionGrid::Extension) + 5, 5));
+        QCOMPARE(aliases(), u"o'brien jwhite nofirst jsmith blank"_s); // 100 0123 200 1234, then no number
+        view->sortByColumn(SelectionGrid::Extension, Qt::DescendingOrder);
+        QCOMPARE(aliases(), u"blank jsmith nofirst jwhite o'brien"_s);
+
+        p.setText(u"txtFilter"_s, u"SMITH"_s); // any shown column, any letter case
+        QCOMPARE(aliases(), u"jsmith nofirst"_s);
+        p.click("cmdUnselectAll");
+        QCOMPARE(p.text(u"lblTicked"_s), u"3 of 5 ticked"_s);
+        // A click on a name flips that row through the sorted, filtered view.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(shown->index(1, SelectionGrid::Alias)).center());
+        p.setText(u"txtFilter"_s, u"nobody has this"_s);
+        p.click("cmdSelectAll"); // nothing shown, nothing ticked
+        p.setText(u"txtFilter"_s, QString());
+        QCOMPARE(aliases(), u"blank jsmith nofirst jwhite o'brien"_s);
+        QCOMPARE(gridAliases(p.page().grid()), kAllSelectable);
+        QStringList ticks;
+        for (int row = 1; row < p.page().grid().Rows(); ++row)
+            ticks << QString::number(p.page().grid().isTicked(row));
+        QCOMPARE(ticks.join(u' '), u"0 1 1 1 1"_s);
+        QCOMPARE(p.text(u"lblTicked"_s), u"4 of 5 ticked"_s);
+        p.click("cmdUnselectAll");
+        QCOMPARE(p.text(u"lblTicked"_s), u"0 of 5 ticked"_s);
+    }
+
+    // The selection and export pages grow from their drawn size, which is their least: the grid and the fields take
+    // the room, the buttons keep to their edges, and every control stays inside the page at either size.
+    void pagesGrow()
+    {
+        Page p;
+        p.click("cmdView");
+        const auto grows = [](QWidget& page, const QStringList& stretched, const QStringList& rightBottom) {
+            const QSize drawn = page.minimumSize();
+            page.resize(drawn);
+            QMap<QString, QRect> before;
+            const QList<QWidget*> controls = page.findChildren<QWidget*>();
+            const QSize more(500, 300);
+            for (const QSize size : {drawn + more, drawn}) {
+                page.resize(size);
+                for (QWidget* control : controls) {
+                    const QRect where(control->mapTo(&page, QPoint(0, 0)), control->size());
+                    if (control->isVisibleTo(&page) && !control->objectName().isEmpty())
+                        QVERIFY2(page.rect().contains(where), qPrintable(control->objectName()));
+                    if (size != drawn)
+                        before[control->objectName()] = where;
+                }
+            }
+            const auto grown = [&](const QString& name) {
+                const QRect large = before[name], small = page.findChild<QWidget*>(name)->geometry();
+                return large.size() - small.size();
+            };
+            for (const QString& name : stretched)
+                QVERIFY2(grown(name).width() == more.width(), qPrintable(name));
+            if (before.contains(u"myGrid"_s)) // the grid takes the height too
+                QCOMPARE(grown(u"myGrid"_s).height(), more.height());
+            const auto moved = [&](const QString& name) {
+                QWidget* control = page.findChild<QWidget*>(name);
+                return before[name].topLeft() - control->mapTo(&page, QPoint(0, 0));
+            };
+            for (const QString& name : rightBottom)
+                QCOMPARE(moved(name), QPoint(more.width(), more.height()));
+            QCOMPARE(moved(u"cmdHelp"_s), QPoint(0, more.height()));
+        };
+        grows(p.page(), names("myGrid lblStatus"), names("cmdExit txtUsersInGrid"));
+        // A name too long for the progress line is cut with an ellipsis at the frame, whole in its tooltip.
+        const QString longName = u"Bartholomew "_s.repeated(12) + u"(Regional Operations)"_s;
+        p.page().grid().setTextMatrix(p.page().grid().Rows() - 1, SelectionGrid::DisplayName, longName);
+        p.click("cmdNext");
+        frmDumpInfo& exportPage = p.wizard.exportPage();
+        grows(exportPage, names("txtSavePath ProgressBar lblProcessingList"), names("cmdExit"));
+        exportPage.findChild<QLineEdit*>(u"txtSavePath"_s)->setText(p.env.path(u"out.csv"_s));
+        exportPage.findChild<QPushButton*>(u"cmdDumpData"_s)->click();
+        auto* caption = exportPage.findChild<QLabel*>(u"lblProcessingList"_s);
+        QVERIFY2(caption->text().startsWith(u"[5 of 5] Bartholomew"_s) && caption->text().endsWith(u'\u2026'),
+                 qPrintable(caption->text()));
+        QVERIFY(caption->fontMetrics().horizontalAdvance(caption->text()) <= caption->width());
+        QCOMPARE(caption->toolTip(), u"[5 of 5] "_s + longName);
     }
 
     // While a load runs (its progress window lets events through), the controls that would mix selections or leave

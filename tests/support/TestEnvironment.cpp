@@ -4,6 +4,7 @@
 #include "platform/RegFileRegistry.h"
 
 #include <QDir>
+#include <QSettings>
 
 namespace tarnwick::test {
 
@@ -23,6 +24,8 @@ TestEnvironment::TestEnvironment(const QString& registryFile)
     : registry(RegFileRegistry::fromBytes(registryFile.toUtf8(), "test.reg"))
 {
     app = std::make_unique<AppContext>(ui, shell, *registry, programIn(m_dir.path()), clock);
+    // Window places kept between runs go to the fresh folder, never the tester's own settings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
 }
 
 ProgramInfo TestEnvironment::programIn(const QString& folder)

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
@@ -23,7 +24,7 @@ const QString kOffer = "An updated version of this tool is available on tools.te
 const QString kPadFailed = "(error):5 (Invalid procedure call or argument) in procedure PadVersionString of Module "
                            "modUpdateCheck";
 // BadVersion: unable, after PadVersionString has reported its failure.
-constexpr int Unable = 0, BadVersion = 1, UpToDate = 2, OfferTaken = 3, OfferDeclined = 4;
+constexpr int Unable = 0, BadVersion = 1, UpToDate = 2, OfferTaken = 3, OfferDeclined = 4, Cancelled = 5;
 constexpr int Silent = 0, Refused = -1; // besides the HTTP statuses
 
 struct Case
@@ -71,6 +72,8 @@ private Q_SLOTS:
         // Blank stretches longer than one read, and the marker far past 32767 characters.
         row("40000 blanks first", {QByteArray(40000, ' ') + versionPage("1.2.0"), "0001.0002.0000", OfferTaken});
         row("server never answers", {{}, "", Unable, 1, Silent});
+        // Cancelled from the window, which goes on working while it waits: no message at all.
+        row("cancelled while waiting", {{}, "", Cancelled, 1, Silent});
         row("connection refused", {{}, "", Unable, 1, Refused});
     }
 
@@ -91,7 +94,19 @@ private Q_SLOTS:
         ui.answer({c.outcome == OfferTaken});
         QElapsedTimer clock;
         clock.start();
+        QList<bool> waits;
+        check.setWaitShown([&](bool shown) {
+            waits.append(shown);
+            if (shown && c.outcome == Cancelled)
+                QTimer::singleShot(100, [&] { check.cancel(); });
+        });
         check.CheckForUpdatedVersion();
+        QCOMPARE(waits.size() % 2, 0);
+        if (c.outcome == Cancelled) {
+            QCOMPARE(waits, QList<bool>({true, false}));
+            QVERIFY(clock.elapsed() < 700 && ui.texts().isEmpty());
+            return;
+        }
         // A silent server is given up at the time limit.
         QVERIFY2(clock.elapsed() < 5000 && (c.server != Silent || clock.elapsed() >= 700), "the time limit");
         const bool offered = c.outcome >= OfferTaken;
