@@ -79,8 +79,8 @@ QString line(const MemberRow& row)
 
 } // namespace MembershipCsv
 
-// What one set query read for a chunk of owners: their lists, and the lists'
-// members with each member's extension, with the rows of each owner and of
+// What the set queries read for a chunk of owners: their lists, the lists'
+// members, and the members' extensions, with the rows of each owner and of
 // each list found by the keys the database matched them on.
 struct PrivateListWalk::Chunk
 {
@@ -90,26 +90,51 @@ struct PrivateListWalk::Chunk
     Recordset members;
     QHash<QString, std::vector<qsizetype>> listRows;   // by owner id
     QHash<QString, std::vector<qsizetype>> memberRows; // by list id
+    // By a member's ObjectID as stored: the extension of the one row its
+    // lookup finds. An id whose lookup finds no row or several is not here.
+    QHash<QString, QVariant> subscriberExtensions;
+    QHash<QString, QVariant> publicListExtensions;
 };
 
 namespace {
 
 const QString kListKey = QStringLiteral("TarnwickListKey");
-const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
-const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
 
-// "Exactly one row" of an extension lookup, asked of the database for every
-// member at once: the one row's extension, else null. A member the database
-// already knows to be of the other kind is not looked up. The rows are
-// counted per id in a grouped table, which a database may build once per
-// query and search in memory (SQLite took half the time of a count per
-// member); one that pushes the id into the group searches its index as before.
-QString singleExtensionColumn(const QString& view, const QString& idColumn, int otherKind, const QString& name)
+// Asks `before` + "(a key table of `keys`) o" + `after` of the database, a
+// batch of keys at a time; each row goes to `handle` with its key, found by
+// the row's first column, the key's number.
+void forEachKeyed(const QStringList& keys, const QString& before, const QString& after, const QString& connectionString,
+                  const std::function<void(const QString&, const Recordset&)>& handle)
 {
-    return QStringLiteral("CASE WHEN m.ObjectType = ") + QString::number(otherKind) +
-           QStringLiteral(" THEN NULL ELSE (SELECT CASE WHEN x.n = 1 THEN x.e END FROM (SELECT ") + idColumn +
-           QStringLiteral(" AS id, COUNT(*) AS n, MAX(DTMFAccessID) AS e FROM ") + view + QStringLiteral(" GROUP BY ") +
-           idColumn + QStringLiteral(") x WHERE x.id = m.ObjectID) END AS ") + name;
+    for (qsizetype first = 0; first < keys.size(); first += kKeysPerQuery) {
+        const QStringList some = keys.mid(first, kKeysPerQuery);
+        Recordset rows;
+        rows.open(before + QLatin1Char('(') + sqlKeyTable(some) + QStringLiteral(") o") + after, connectionString);
+        for (rows.moveFirst(); !rows.atEnd(); rows.moveNext())
+            handle(some.at(rows.value(0).toLongLong()), rows);
+    }
+}
+
+// Extensions by a member's ObjectID as stored, asked of the database for a
+// set of ids at once: the one row's extension where the lookup finds
+// exactly one row, as the lookup of a single member takes it.
+QHash<QString, QVariant> singleExtensions(const QSet<QString>& ids, const QString& view, const QString& idColumn,
+                                          const QString& connectionString)
+{
+    QHash<QString, QVariant> found;
+    QSet<QString> twice;
+    forEachKeyed(QStringList(ids.cbegin(), ids.cend()), QStringLiteral("SELECT o.KeyNumber, x.DTMFAccessID FROM "),
+                 QStringLiteral(" INNER JOIN ") + view + QStringLiteral(" x ON x.") + idColumn +
+                     QStringLiteral(" = o.KeyText"),
+                 connectionString, [&](const QString& id, const Recordset& row) {
+                     if (found.contains(id))
+                         twice.insert(id);
+                     else
+                         found.insert(id, row.value(1));
+                 });
+    for (const QString& id : std::as_const(twice))
+        found.remove(id);
+    return found;
 }
 
 bool insertNew(QSet<QString>& set, const QString& value)
@@ -188,6 +213,8 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
         if (read->read && members->read) {
             read->members = std::move(members->members);
             read->memberRows = std::move(members->memberRows);
+            read->subscriberExtensions = std::move(members->subscriberExtensions);
+            read->publicListExtensions = std::move(members->publicListExtensions);
         } else {
             *read = Chunk(); // walked one row at a time
         }
@@ -224,19 +251,13 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
     // Which owners each stored ParentObjectID stands for, as the database
     // compares them: letter case and trailing blanks are its business.
     QHash<QString, QStringList> ownersOf;
-    for (qsizetype first = 0; first < owners.size(); first += kKeysPerQuery) {
-        const QStringList some = owners.mid(first, kKeysPerQuery);
-        Recordset pairs;
-        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
-                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
-                   connectionString);
-        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
-            QStringList& of = ownersOf[pairs.text(1)];
-            const QString& owner = some.at(pairs.value(0).toLongLong());
-            if (!of.contains(owner))
-                of.append(owner);
-        }
-    }
+    forEachKeyed(owners, QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM "),
+                 QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"), connectionString,
+                 [&](const QString& owner, const Recordset& pair) {
+                     QStringList& of = ownersOf[pair.text(1)];
+                     if (!of.contains(owner))
+                         of.append(owner);
+                 });
     // The lists themselves from one table read, without a join, so that
     // each owner's come in the order its own query would give them.
     chunk.lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, connectionString);
@@ -258,27 +279,65 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
 
 void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString)
 {
-    // The member fields the walk reads: a view without one fails here and
-    // the chunk is walked one row at a time, which reports it as ever.
-    chunk.members.open(
-        // The member's id is written only beside a member without an alias:
-        // for the others an empty one is read, which saves two fifths of
-        // the text a chunk brings. A null id stays null.
-        QStringLiteral("SELECT m.ObjectType, CASE WHEN m.Alias IS NULL THEN m.ObjectID WHEN m.ObjectID IS NULL "
-                       "THEN NULL ELSE '' END AS ObjectID, m.Alias, m.DisplayName, ") +
-            singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
-                                  kSubscriberExtension) +
-            QStringLiteral(", ") +
-            singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
-                                  kPublicListExtension) +
-            QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
-            QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
-                           "l.PersonalDListOBjectID") +
-            ofOwners,
-        connectionString);
+    QStringList listIds;
+    {
+        QSet<QString> seen;
+        Recordset lists;
+        lists.open(QStringLiteral("SELECT l.PersonalDListOBjectID FROM vw_PersonalDList l") + ofOwners,
+                   connectionString);
+        for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
+            if (!lists.value(0).isNull() && insertNew(seen, lists.text(0)))
+                listIds.append(lists.text(0));
+        }
+    }
+    if (listIds.isEmpty())
+        return;
+    // The members with a plain filtered read of their view, without a join
+    // or a sub-query: the database scans the view as it does for one list's
+    // member query, so each list's members come in the order that query
+    // gives them, whatever indexes and plans there are. The member fields
+    // the walk reads: a view without one fails here and the chunk is walked
+    // one row at a time, which reports it as ever.
+    chunk.members.open(QStringLiteral("SELECT m.ObjectType, m.ObjectID, m.Alias, m.DisplayName, m.ParentObjectID AS ") +
+                           kListKey + QStringLiteral(" FROM vw_PersonalDListMember m WHERE m.ParentObjectID IN ") +
+                           sqlInList(listIds),
+                       connectionString);
+    // Which lists each stored ParentObjectID stands for, and which ids to
+    // look up as which kind of member: the database does every match.
+    QSet<QString> parents, subscribers, publicLists;
+    const int typeColumn = chunk.members.columnIndex(QStringLiteral("ObjectType"));
+    const int idColumn = chunk.members.columnIndex(QStringLiteral("ObjectID"));
+    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext()) {
+        if (!chunk.members.isNull(kListKey))
+            parents.insert(chunk.members.text(kListKey));
+        if (chunk.members.value(idColumn).isNull())
+            continue;
+        bool isNumber = false;
+        const qlonglong type = chunk.members.value(typeColumn).toLongLong(&isNumber);
+        if (!isNumber || type != 2)
+            subscribers.insert(chunk.members.text(idColumn));
+        if (!isNumber || type != 1)
+            publicLists.insert(chunk.members.text(idColumn));
+    }
+    QHash<QString, QStringList> listsOf;
+    forEachKeyed(QStringList(parents.cbegin(), parents.cend()),
+                 QStringLiteral("SELECT o.KeyNumber, l.PersonalDListOBjectID FROM "),
+                 QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.PersonalDListOBjectID = o.KeyText"),
+                 connectionString, [&](const QString& parent, const Recordset& pair) {
+                     if (!pair.value(1).isNull())
+                         listsOf[parent].append(pair.text(1));
+                 });
     qsizetype row = 0;
-    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row)
-        chunk.memberRows[chunk.members.text(kListKey)].push_back(row);
+    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row) {
+        if (chunk.members.isNull(kListKey))
+            continue;
+        for (const QString& list : listsOf.value(chunk.members.text(kListKey)))
+            chunk.memberRows[list].push_back(row);
+    }
+    chunk.subscriberExtensions = singleExtensions(subscribers, QStringLiteral("vw_Subscriber"),
+                                                  QStringLiteral("SubscriberObjectID"), connectionString);
+    chunk.publicListExtensions = singleExtensions(publicLists, QStringLiteral("vw_DistributionList"),
+                                                  QStringLiteral("SystemDListObjectID"), connectionString);
 }
 
 void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
@@ -397,7 +456,8 @@ QString PrivateListWalk::memberExtension(MemberKind kind, const Recordset& lists
     const QString objectId = members.text(QStringLiteral("ObjectID"));
     if (m_reading) {
         const QVariant value =
-            members.value(kind == MemberKind::Subscriber ? kSubscriberExtension : kPublicListExtension);
+            (kind == MemberKind::Subscriber ? m_reading->subscriberExtensions : m_reading->publicListExtensions)
+                .value(objectId);
         if (value.isNull())
             return {};
         return kind == MemberKind::Subscriber ? valueToText(value).trimmed() : valueToText(value);
