@@ -91,9 +91,18 @@ struct PrivateListWalk::Chunk
     QHash<QString, std::vector<qsizetype>> listRows;   // by owner id
     QHash<QString, std::vector<qsizetype>> memberRows; // by list id
     // By a member's ObjectID as stored: the extension of the one row its
-    // lookup finds. An id whose lookup finds no row or several is not here.
+    // lookup finds, null when it finds no row or several.
     QHash<QString, QVariant> subscriberExtensions;
     QHash<QString, QVariant> publicListExtensions;
+};
+
+// Every id looked up so far in a run, as in a chunk: one state of the
+// database is read throughout, so each member id is asked once, not once
+// per chunk (a large run's members are much the same subscribers).
+struct PrivateListWalk::Extensions
+{
+    QHash<QString, QVariant> subscribers;
+    QHash<QString, QVariant> publicLists;
 };
 
 namespace {
@@ -115,15 +124,20 @@ void forEachKeyed(const QStringList& keys, const QString& before, const QString&
     }
 }
 
-// Extensions by a member's ObjectID as stored, asked of the database for a
-// set of ids at once: the one row's extension where the lookup finds
-// exactly one row, as the lookup of a single member takes it.
-QHash<QString, QVariant> singleExtensions(const QSet<QString>& ids, const QString& view, const QString& idColumn,
-                                          const QString& connectionString)
+// Looks up the extensions of the ids not yet in `known`, a set of ids at
+// once, and adds them: the one row's extension where the lookup finds
+// exactly one row, as the lookup of a single member takes it; else null.
+void lookUpExtensions(const QSet<QString>& ids, const QString& view, const QString& idColumn,
+                      const QString& connectionString, QHash<QString, QVariant>& known)
 {
+    QStringList asked;
+    for (const QString& id : ids) {
+        if (!known.contains(id))
+            asked.append(id);
+    }
     QHash<QString, QVariant> found;
     QSet<QString> twice;
-    forEachKeyed(QStringList(ids.cbegin(), ids.cend()), QStringLiteral("SELECT o.KeyNumber, x.DTMFAccessID FROM "),
+    forEachKeyed(asked, QStringLiteral("SELECT o.KeyNumber, x.DTMFAccessID FROM "),
                  QStringLiteral(" INNER JOIN ") + view + QStringLiteral(" x ON x.") + idColumn +
                      QStringLiteral(" = o.KeyText"),
                  connectionString, [&](const QString& id, const Recordset& row) {
@@ -132,9 +146,8 @@ QHash<QString, QVariant> singleExtensions(const QSet<QString>& ids, const QStrin
                      else
                          found.insert(id, row.value(1));
                  });
-    for (const QString& id : std::as_const(twice))
-        found.remove(id);
-    return found;
+    for (const QString& id : std::as_const(asked))
+        known.insert(id, twice.contains(id) ? QVariant() : found.value(id));
 }
 
 bool insertNew(QSet<QString>& set, const QString& value)
@@ -169,6 +182,7 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
     m_next = 0;
     m_chunk.reset();
     m_nextChunk.reset();
+    m_extensions = std::make_unique<Extensions>(); // another run may read another state
 }
 
 std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first)
@@ -189,11 +203,14 @@ std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsiz
         m_listReader = std::make_unique<ReadThread>();
         m_memberReader = std::make_unique<ReadThread>();
     }
+    if (!m_extensions)
+        m_extensions = std::make_unique<Extensions>();
     const QString& connection = m_app.strConnectionString;
     BackgroundRead<std::unique_ptr<Chunk>> lists(
-        *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists); });
-    BackgroundRead<std::unique_ptr<Chunk>> members(
-        *m_memberReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Members); });
+        *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists, nullptr); });
+    BackgroundRead<std::unique_ptr<Chunk>> members(*m_memberReader, [owners, connection, known = m_extensions.get()] {
+        return readChunk(owners, connection, ChunkPart::Members, known);
+    });
     return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(lists), std::move(members)});
 }
 
@@ -232,7 +249,8 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
 }
 
 std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners,
-                                                                   const QString& connectionString, ChunkPart part)
+                                                                   const QString& connectionString, ChunkPart part,
+                                                                   Extensions* known)
 {
     auto chunk = std::make_unique<Chunk>();
     const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
@@ -240,7 +258,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
         if (part == ChunkPart::Lists)
             readLists(*chunk, owners, ofOwners, connectionString);
         else
-            readMembers(*chunk, ofOwners, connectionString);
+            readMembers(*chunk, ofOwners, connectionString, *known);
     });
     return chunk;
 }
@@ -277,7 +295,8 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
     }
 }
 
-void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString)
+void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString,
+                                  Extensions& known)
 {
     QStringList listIds;
     {
@@ -334,10 +353,14 @@ void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const Q
         for (const QString& list : listsOf.value(chunk.members.text(kListKey)))
             chunk.memberRows[list].push_back(row);
     }
-    chunk.subscriberExtensions = singleExtensions(subscribers, QStringLiteral("vw_Subscriber"),
-                                                  QStringLiteral("SubscriberObjectID"), connectionString);
-    chunk.publicListExtensions = singleExtensions(publicLists, QStringLiteral("vw_DistributionList"),
-                                                  QStringLiteral("SystemDListObjectID"), connectionString);
+    lookUpExtensions(subscribers, QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"),
+                     connectionString, known.subscribers);
+    lookUpExtensions(publicLists, QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"),
+                     connectionString, known.publicLists);
+    // Shared with the walk, which only reads them; the next chunk's look-ups
+    // add to copies of their own.
+    chunk.subscriberExtensions = known.subscribers;
+    chunk.publicListExtensions = known.publicLists;
 }
 
 void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
