@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <array>
+#include <optional>
 
 namespace tarnwick {
 
@@ -326,9 +327,17 @@ void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const Q
     QSet<QString> parents, subscribers, publicLists;
     const int typeColumn = chunk.members.columnIndex(QStringLiteral("ObjectType"));
     const int idColumn = chunk.members.columnIndex(QStringLiteral("ObjectID"));
+    const int keyColumn = chunk.members.columnIndex(kListKey);
+    // A list's members mostly come one after another: their list's id is
+    // looked at once for them all.
+    std::optional<QString> previous;
     for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext()) {
-        if (!chunk.members.isNull(kListKey))
-            parents.insert(chunk.members.text(kListKey));
+        if (!chunk.members.value(keyColumn).isNull()) {
+            if (QString parent = chunk.members.text(keyColumn); parent != previous) {
+                parents.insert(parent);
+                previous = std::move(parent);
+            }
+        }
         if (chunk.members.value(idColumn).isNull())
             continue;
         bool isNumber = false;
@@ -346,12 +355,25 @@ void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const Q
                      if (!pair.value(1).isNull())
                          listsOf[parent].append(pair.text(1));
                  });
+    // Every list's entry made first, so that none moves while rows are added.
+    for (const QStringList& lists : std::as_const(listsOf)) {
+        for (const QString& list : lists)
+            chunk.memberRows[list];
+    }
+    std::vector<std::vector<qsizetype>*> into;
+    previous.reset();
     qsizetype row = 0;
     for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row) {
-        if (chunk.members.isNull(kListKey))
+        if (chunk.members.value(keyColumn).isNull())
             continue;
-        for (const QString& list : listsOf.value(chunk.members.text(kListKey)))
-            chunk.memberRows[list].push_back(row);
+        if (QString parent = chunk.members.text(keyColumn); parent != previous) {
+            into.clear();
+            for (const QString& list : listsOf.value(parent))
+                into.push_back(&chunk.memberRows[list]);
+            previous = std::move(parent);
+        }
+        for (std::vector<qsizetype>* rows : into)
+            rows->push_back(row);
     }
     lookUpExtensions(subscribers, QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"),
                      connectionString, known.subscribers);
