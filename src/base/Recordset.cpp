@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -49,6 +50,19 @@ QString describe(const QSqlError& error)
     return text;
 }
 
+// Opens the connection. PostgreSQL lets a sequential scan of a large table
+// begin where one already under way has got to, so two exports at once
+// would read a table in two orders: its sessions start every scan at the
+// beginning. A server that refuses the setting is read as it is.
+bool openSession(QSqlDatabase& db)
+{
+    if (!db.open())
+        return false;
+    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+        QSqlQuery(db).exec(QStringLiteral("SET synchronize_seqscans = off"));
+    return true;
+}
+
 // One connection per connection string, opened on first use. The product
 // database is only ever read, so the connection asks the driver for read-only
 // access as well.
@@ -67,7 +81,7 @@ QSqlDatabase connectionFor(const QString& connectionString)
         db.setDatabaseName(connectionString);
         db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=15"));
     }
-    if (!db.isOpen() && !db.open()) {
+    if (!db.isOpen() && !openSession(db)) {
         const QSqlError error = db.lastError();
         throw Failure(ErrorNumber::DatabaseError, describe(error));
     }
@@ -118,7 +132,7 @@ void reopen(QSqlDatabase& db)
 {
     db.close();
     const QDeadlineTimer deadline(std::chrono::seconds(10));
-    for (int wait = 100; !db.open(); wait = qMin(wait * 2, 1000)) {
+    for (int wait = 100; !openSession(db); wait = qMin(wait * 2, 1000)) {
         if (deadline.hasExpired())
             throw Failure(ErrorNumber::DatabaseError, describe(db.lastError()));
         QThread::msleep(static_cast<unsigned long>(qMin<qint64>(wait, qMax<qint64>(1, deadline.remainingTime()))));

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <utility>
+#include <optional>
 
 namespace tarnwick {
 
@@ -122,8 +123,8 @@ QString line(const MemberRow& row, bool formulaSafe, FormulaCells* formulas)
 
 } // namespace MembershipCsv
 
-// What one set query read for a chunk of owners: their lists, and the lists'
-// members with each member's extension, with the rows of each owner and of
+// What the set queries read for a chunk of owners: their lists, the lists'
+// members, and the members' extensions, with the rows of each owner and of
 // each list found by the keys the database matched them on.
 struct PrivateListWalk::Chunk
 {
@@ -133,26 +134,64 @@ struct PrivateListWalk::Chunk
     Recordset members;
     QHash<QString, std::vector<qsizetype>> listRows;   // by owner id
     QHash<QString, std::vector<qsizetype>> memberRows; // by list id
+    // By a member's ObjectID as stored: the extension of the one row its
+    // lookup finds, null when it finds no row or several.
+    QHash<QString, QVariant> subscriberExtensions;
+    QHash<QString, QVariant> publicListExtensions;
+};
+
+// Every id looked up so far in a run, as in a chunk: one state of the
+// database is read throughout, so each member id is asked once, not once
+// per chunk (a large run's members are much the same subscribers).
+struct PrivateListWalk::Extensions
+{
+    QHash<QString, QVariant> subscribers;
+    QHash<QString, QVariant> publicLists;
 };
 
 namespace {
 
 const QString kListKey = QStringLiteral("TarnwickListKey");
-const QString kSubscriberExtension = QStringLiteral("TarnwickSubscriberExtension");
-const QString kPublicListExtension = QStringLiteral("TarnwickListExtension");
 
-// "Exactly one row" of an extension lookup, asked of the database for every
-// member at once: the one row's extension, else null. A member the database
-// already knows to be of the other kind is not looked up. The rows are
-// counted per id in a grouped table, which a database may build once per
-// query and search in memory (SQLite took half the time of a count per
-// member); one that pushes the id into the group searches its index as before.
-QString singleExtensionColumn(const QString& view, const QString& idColumn, int otherKind, const QString& name)
+// Asks `before` + "(a key table of `keys`) o" + `after` of the database, a
+// batch of keys at a time; each row goes to `handle` with its key, found by
+// the row's first column, the key's number.
+void forEachKeyed(const QStringList& keys, const QString& before, const QString& after, const QString& connectionString,
+                  const std::function<void(const QString&, const Recordset&)>& handle)
 {
-    return QStringLiteral("CASE WHEN m.ObjectType = ") + QString::number(otherKind) +
-           QStringLiteral(" THEN NULL ELSE (SELECT CASE WHEN x.n = 1 THEN x.e END FROM (SELECT ") + idColumn +
-           QStringLiteral(" AS id, COUNT(*) AS n, MAX(DTMFAccessID) AS e FROM ") + view + QStringLiteral(" GROUP BY ") +
-           idColumn + QStringLiteral(") x WHERE x.id = m.ObjectID) END AS ") + name;
+    for (qsizetype first = 0; first < keys.size(); first += kKeysPerQuery) {
+        const QStringList some = keys.mid(first, kKeysPerQuery);
+        Recordset rows;
+        rows.open(before + QLatin1Char('(') + sqlKeyTable(some) + QStringLiteral(") o") + after, connectionString);
+        for (rows.moveFirst(); !rows.atEnd(); rows.moveNext())
+            handle(some.at(rows.value(0).toLongLong()), rows);
+    }
+}
+
+// Looks up the extensions of the ids not yet in `known`, a set of ids at
+// once, and adds them: the one row's extension where the lookup finds
+// exactly one row, as the lookup of a single member takes it; else null.
+void lookUpExtensions(const QSet<QString>& ids, const QString& view, const QString& idColumn,
+                      const QString& connectionString, QHash<QString, QVariant>& known)
+{
+    QStringList asked;
+    for (const QString& id : ids) {
+        if (!known.contains(id))
+            asked.append(id);
+    }
+    QHash<QString, QVariant> found;
+    QSet<QString> twice;
+    forEachKeyed(asked, QStringLiteral("SELECT o.KeyNumber, x.DTMFAccessID FROM "),
+                 QStringLiteral(" INNER JOIN ") + view + QStringLiteral(" x ON x.") + idColumn +
+                     QStringLiteral(" = o.KeyText"),
+                 connectionString, [&](const QString& id, const Recordset& row) {
+                     if (found.contains(id))
+                         twice.insert(id);
+                     else
+                         found.insert(id, row.value(1));
+                 });
+    for (const QString& id : std::as_const(asked))
+        known.insert(id, twice.contains(id) ? QVariant() : found.value(id));
 }
 
 bool insertNew(QSet<QString>& set, const QString& value)
@@ -188,6 +227,7 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
     m_chunk.reset();
     m_nextChunk.reset();
     m_formulas = {}; // a run stopped part way left its count untold
+    m_extensions = std::make_unique<Extensions>(); // another run may read another state
 }
 
 std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first)
@@ -208,11 +248,14 @@ std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsiz
         m_listReader = std::make_unique<ReadThread>();
         m_memberReader = std::make_unique<ReadThread>();
     }
+    if (!m_extensions)
+        m_extensions = std::make_unique<Extensions>();
     const QString& connection = m_app.strConnectionString;
     BackgroundRead<std::unique_ptr<Chunk>> lists(
-        *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists); });
-    BackgroundRead<std::unique_ptr<Chunk>> members(
-        *m_memberReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Members); });
+        *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists, nullptr); });
+    BackgroundRead<std::unique_ptr<Chunk>> members(*m_memberReader, [owners, connection, known = m_extensions.get()] {
+        return readChunk(owners, connection, ChunkPart::Members, known);
+    });
     return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(lists), std::move(members)});
 }
 
@@ -232,6 +275,8 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
         if (read->read && members->read) {
             read->members = std::move(members->members);
             read->memberRows = std::move(members->memberRows);
+            read->subscriberExtensions = std::move(members->subscriberExtensions);
+            read->publicListExtensions = std::move(members->publicListExtensions);
         } else {
             *read = Chunk(); // walked one row at a time
         }
@@ -249,7 +294,8 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
 }
 
 std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners,
-                                                                   const QString& connectionString, ChunkPart part)
+                                                                   const QString& connectionString, ChunkPart part,
+                                                                   Extensions* known)
 {
     auto chunk = std::make_unique<Chunk>();
     const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
@@ -257,7 +303,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
         if (part == ChunkPart::Lists)
             readLists(*chunk, owners, ofOwners, connectionString);
         else
-            readMembers(*chunk, ofOwners, connectionString);
+            readMembers(*chunk, ofOwners, connectionString, *known);
     });
     return chunk;
 }
@@ -268,19 +314,13 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
     // Which owners each stored ParentObjectID stands for, as the database
     // compares them: letter case and trailing blanks are its business.
     QHash<QString, QStringList> ownersOf;
-    for (qsizetype first = 0; first < owners.size(); first += kKeysPerQuery) {
-        const QStringList some = owners.mid(first, kKeysPerQuery);
-        Recordset pairs;
-        pairs.open(QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM (") + sqlKeyTable(some) +
-                       QStringLiteral(") o INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"),
-                   connectionString);
-        for (pairs.moveFirst(); !pairs.atEnd(); pairs.moveNext()) {
-            QStringList& of = ownersOf[pairs.text(1)];
-            const QString& owner = some.at(pairs.value(0).toLongLong());
-            if (!of.contains(owner))
-                of.append(owner);
-        }
-    }
+    forEachKeyed(owners, QStringLiteral("SELECT o.KeyNumber, l.ParentObjectID FROM "),
+                 QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.ParentObjectID = o.KeyText"), connectionString,
+                 [&](const QString& owner, const Recordset& pair) {
+                     QStringList& of = ownersOf[pair.text(1)];
+                     if (!of.contains(owner))
+                         of.append(owner);
+                 });
     // The lists themselves from one table read, without a join, so that
     // each owner's come in the order its own query would give them.
     chunk.lists.open(QStringLiteral("SELECT l.* FROM vw_PersonalDList l") + ofOwners, connectionString);
@@ -300,29 +340,93 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
     }
 }
 
-void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString)
+void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString,
+                                  Extensions& known)
 {
-    // The member fields the walk reads: a view without one fails here and
-    // the chunk is walked one row at a time, which reports it as ever.
-    chunk.members.open(
-        // The member's id is written only beside a member without an alias:
-        // for the others an empty one is read, which saves two fifths of
-        // the text a chunk brings. A null id stays null.
-        QStringLiteral("SELECT m.ObjectType, CASE WHEN m.Alias IS NULL THEN m.ObjectID WHEN m.ObjectID IS NULL "
-                       "THEN NULL ELSE '' END AS ObjectID, m.Alias, m.DisplayName, ") +
-            singleExtensionColumn(QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"), 2,
-                                  kSubscriberExtension) +
-            QStringLiteral(", ") +
-            singleExtensionColumn(QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"), 1,
-                                  kPublicListExtension) +
-            QStringLiteral(", l.PersonalDListOBjectID AS ") + kListKey +
-            QStringLiteral(" FROM vw_PersonalDList l INNER JOIN vw_PersonalDListMember m ON m.ParentObjectID = "
-                           "l.PersonalDListOBjectID") +
-            ofOwners,
-        connectionString);
+    QStringList listIds;
+    {
+        QSet<QString> seen;
+        Recordset lists;
+        lists.open(QStringLiteral("SELECT l.PersonalDListOBjectID FROM vw_PersonalDList l") + ofOwners,
+                   connectionString);
+        for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
+            if (!lists.value(0).isNull() && insertNew(seen, lists.text(0)))
+                listIds.append(lists.text(0));
+        }
+    }
+    if (listIds.isEmpty())
+        return;
+    // The members with a plain filtered read of their view, without a join
+    // or a sub-query: the database scans the view as it does for one list's
+    // member query, so each list's members come in the order that query
+    // gives them, whatever indexes and plans there are. The member fields
+    // the walk reads: a view without one fails here and the chunk is walked
+    // one row at a time, which reports it as ever.
+    chunk.members.open(QStringLiteral("SELECT m.ObjectType, m.ObjectID, m.Alias, m.DisplayName, m.ParentObjectID AS ") +
+                           kListKey + QStringLiteral(" FROM vw_PersonalDListMember m WHERE m.ParentObjectID IN ") +
+                           sqlInList(listIds),
+                       connectionString);
+    // Which lists each stored ParentObjectID stands for, and which ids to
+    // look up as which kind of member: the database does every match.
+    QSet<QString> parents, subscribers, publicLists;
+    const int typeColumn = chunk.members.columnIndex(QStringLiteral("ObjectType"));
+    const int idColumn = chunk.members.columnIndex(QStringLiteral("ObjectID"));
+    const int keyColumn = chunk.members.columnIndex(kListKey);
+    // A list's members mostly come one after another: their list's id is
+    // looked at once for them all.
+    std::optional<QString> previous;
+    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext()) {
+        if (!chunk.members.value(keyColumn).isNull()) {
+            if (QString parent = chunk.members.text(keyColumn); parent != previous) {
+                parents.insert(parent);
+                previous = std::move(parent);
+            }
+        }
+        if (chunk.members.value(idColumn).isNull())
+            continue;
+        bool isNumber = false;
+        const qlonglong type = chunk.members.value(typeColumn).toLongLong(&isNumber);
+        if (!isNumber || type != 2)
+            subscribers.insert(chunk.members.text(idColumn));
+        if (!isNumber || type != 1)
+            publicLists.insert(chunk.members.text(idColumn));
+    }
+    QHash<QString, QStringList> listsOf;
+    forEachKeyed(QStringList(parents.cbegin(), parents.cend()),
+                 QStringLiteral("SELECT o.KeyNumber, l.PersonalDListOBjectID FROM "),
+                 QStringLiteral(" INNER JOIN vw_PersonalDList l ON l.PersonalDListOBjectID = o.KeyText"),
+                 connectionString, [&](const QString& parent, const Recordset& pair) {
+                     if (!pair.value(1).isNull())
+                         listsOf[parent].append(pair.text(1));
+                 });
+    // Every list's entry made first, so that none moves while rows are added.
+    for (const QStringList& lists : std::as_const(listsOf)) {
+        for (const QString& list : lists)
+            chunk.memberRows[list];
+    }
+    std::vector<std::vector<qsizetype>*> into;
+    previous.reset();
     qsizetype row = 0;
-    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row)
-        chunk.memberRows[chunk.members.text(kListKey)].push_back(row);
+    for (chunk.members.moveFirst(); !chunk.members.atEnd(); chunk.members.moveNext(), ++row) {
+        if (chunk.members.value(keyColumn).isNull())
+            continue;
+        if (QString parent = chunk.members.text(keyColumn); parent != previous) {
+            into.clear();
+            for (const QString& list : listsOf.value(parent))
+                into.push_back(&chunk.memberRows[list]);
+            previous = std::move(parent);
+        }
+        for (std::vector<qsizetype>* rows : into)
+            rows->push_back(row);
+    }
+    lookUpExtensions(subscribers, QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"),
+                     connectionString, known.subscribers);
+    lookUpExtensions(publicLists, QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"),
+                     connectionString, known.publicLists);
+    // Shared with the walk, which only reads them; the next chunk's look-ups
+    // add to copies of their own.
+    chunk.subscriberExtensions = known.subscribers;
+    chunk.publicListExtensions = known.publicLists;
 }
 
 void PrivateListWalk::ProcessPrivateDLMembers(const QString& ownerObjectId, const QString& ownerAlias,
@@ -471,7 +575,8 @@ QString PrivateListWalk::memberExtension(MemberKind kind, const Recordset& lists
     const QString objectId = members.text(QStringLiteral("ObjectID"));
     if (m_reading) {
         const QVariant value =
-            members.value(kind == MemberKind::Subscriber ? kSubscriberExtension : kPublicListExtension);
+            (kind == MemberKind::Subscriber ? m_reading->subscriberExtensions : m_reading->publicListExtensions)
+                .value(objectId);
         if (value.isNull())
             return {};
         return kind == MemberKind::Subscriber ? valueToText(value).trimmed() : valueToText(value);

@@ -110,6 +110,7 @@ public:
 private:
     struct Chunk;
     struct ChunkRead;
+    struct Extensions;
     enum class MemberKind { Subscriber, PublicList };
 
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
@@ -123,15 +124,19 @@ private:
     // A chunk's lists and its members are read side by side, each on a
     // thread of its own, so that a read holds nothing of the walk's.
     enum class ChunkPart { Lists, Members };
-    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString, ChunkPart part);
+    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString, ChunkPart part,
+                                            Extensions* known);
     static void readLists(Chunk& chunk, const QStringList& owners, const QString& ofOwners,
                           const QString& connectionString);
-    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString);
+    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString, Extensions& known);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
     QStringList m_owners;
     qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
+    // The extensions looked up so far in this run, kept by the thread that
+    // reads members: made before and ended after the reads below.
+    std::unique_ptr<Extensions> m_extensions;
     // Read every chunk's lists and members, one chunk after another, each
     // keeping its connection; made before and ended after the reads below.
     std::unique_ptr<ReadThread> m_listReader;
