@@ -32,6 +32,8 @@ struct ExportCommandOptions
     bool perRowQueries = false; // --per-row-queries: one query per row, as the walks are written
     bool quiet = false;         // failures only: no progress, no notices, no questions
     bool summaryJson = false;   // one line of JSON on stdout at the end
+    int timeoutSeconds = 0;     // --timeout: the limit on one statement; 0 for the default
+    int connectTimeoutSeconds = 0; // --connect-timeout: the limit on connecting; 0 for the default
     QString error;              // what is wrong with the arguments; empty when nothing is
 };
 
