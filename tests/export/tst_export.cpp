@@ -95,6 +95,23 @@ private Q_SLOTS:
                "CREATE INDEX ix_ci_pdl ON PersonalDList (ParentObjectID COLLATE NOCASE);"
                "CREATE INDEX ix_ci_pdlm ON PersonalDListMember (ParentObjectID COLLATE NOCASE, MemberSeq)"
             << rows << logOf(log);
+        // Values as SQLite holds them, whatever the column's type: a type is the number held (4294967298 and
+        // 1.9999999 are neither kind) or no number (the walk's failed comparison, then the subscriber branch); an
+        // extension beyond 32 bits and a name starting with U+FEFF come through as they are, on both paths.
+        const QString memberAt = u"INSERT INTO PersonalDListMember (MemberSeq, ParentObjectID, ObjectType, ObjectID, "
+                                 "Alias, DisplayName) VALUES ("_s;
+        QTest::newRow("member types as held")
+            << memberAt + "97, 'L-EMPTY', 4294967298, 'S-''ANNA', 'a', 'A');" + memberAt +
+                   "98, 'L-EMPTY', 1.9999999, 'S-''ANNA', 'b', 'B');" + memberAt + "99, 'L-EMPTY', 'x1', 'S-''ANNA', "
+                   "'c', 'C')"
+            << rows + QStringList(inEmpty + "SUBSCRIBER,c,C,2002")
+            << logOf({log[0], log[1], "(error) 13 in procedure ProcessPrivateDLMembers of Form frmDumpInfo"});
+        QStringList held = rows;
+        held[0] = held[0].replace(u"Anna Müller,2002"_s, QChar(0xFEFF) + u"Anna Müller,3000000000"_s);
+        QTest::newRow("extension and name as held")
+            << "UPDATE Subscriber SET DTMFAccessID = 3000000000 WHERE SubscriberObjectID = 'S-''ANNA';"
+               "UPDATE PersonalDListMember SET DisplayName = char(65279) || DisplayName WHERE Alias = 'amuller'"
+            << held << logOf(log);
 #endif
         // A lookup the database refuses is logged and counted; its row is kept without an extension.
         const auto refused = [](const QString& who, const QString& id) {
@@ -415,6 +432,8 @@ private Q_SLOTS:
         row("an argument", "--all|-o|o.csv|x", "Unexpected argument: x");
         row("summary in another format", "--all|-o|o.csv|--summary=xml", "--summary takes json, not xml");
         row("unknown encoding", "--all|-o|o.csv|--encoding=latin9", "--encoding takes utf-8 or code-page");
+        row("timeout of no seconds", "--all|-o|o.csv|--timeout|0",
+            "--timeout takes a whole number of seconds from 1 up, not 0");
         row("range without a dash", "--range|100|-o|o.csv", "--range takes LOW-HIGH, for example --range 1000-1999");
         row("no selection", "-o|o.csv",
             "Choose the subscribers with one of --all, --range, --csv, --cos, --name-contains, --cos-contains");
