@@ -106,8 +106,8 @@ BlockReadResult readRows(void* handle, bool widthsHold)
         SQLSMALLINT nameLength = 0;
         if (!SQL_SUCCEEDED(SQLColAttributeW(stmt, c, SQL_DESC_LABEL, name, sizeof name, &nameLength, nullptr)))
             throw fetchFailure(stmt);
-        result.names.append(textOf(name, qMin<qsizetype>(nameLength / SQLSMALLINT(sizeof(SQLWCHAR)),
-                                                          qsizetype(std::size(name)) - 1)));
+        result.names.append(
+            textOf(name, qMin<qsizetype>(nameLength / SQLSMALLINT(sizeof(SQLWCHAR)), qsizetype(std::size(name)) - 1)));
         SQLLEN display = 0;
         if (!widthsHold ||
             !SQL_SUCCEEDED(SQLColAttributeW(stmt, c, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &display)) ||
@@ -119,7 +119,8 @@ BlockReadResult readRows(void* handle, bool widthsHold)
     const SQLULEN rowsPerFetch = blocks ? kRowsPerFetch : 1;
     SQLULEN fetched = 0;
     std::vector<SQLUSMALLINT> statuses(rowsPerFetch);
-    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+    if (!SQL_SUCCEEDED(
+            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsPerFetch), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, statuses.data(), 0)))

@@ -664,8 +664,10 @@ Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
     part.m_nulls.reserve(rows.size() * width);
     for (const qsizetype row : rows) {
         const size_t at = size_t(row) * width;
-        part.m_cells.insert(part.m_cells.end(), m_cells.begin() + qsizetype(at), m_cells.begin() + qsizetype(at + width));
-        part.m_nulls.insert(part.m_nulls.end(), m_nulls.begin() + qsizetype(at), m_nulls.begin() + qsizetype(at + width));
+        part.m_cells.insert(part.m_cells.end(), m_cells.begin() + qsizetype(at),
+                            m_cells.begin() + qsizetype(at + width));
+        part.m_nulls.insert(part.m_nulls.end(), m_nulls.begin() + qsizetype(at),
+                            m_nulls.begin() + qsizetype(at + width));
     }
     part.m_rows = qsizetype(rows.size());
     return part;

@@ -71,8 +71,8 @@ extern "C" void remember(int signal)
     const int saved = errno;
     g_caught = signal;
     const char byte = 1;
-    if (g_pipe[1] >= 0)
-        [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
+    if (g_pipe[1] >= 0) [[maybe_unused]]
+        const ssize_t written = write(g_pipe[1], &byte, 1);
     errno = saved;
 }
 

@@ -102,8 +102,8 @@ private Q_SLOTS:
                                  "Alias, DisplayName) VALUES ("_s;
         QTest::newRow("member types as held")
             << memberAt + "97, 'L-EMPTY', 4294967298, 'S-''ANNA', 'a', 'A');" + memberAt +
-                   "98, 'L-EMPTY', 1.9999999, 'S-''ANNA', 'b', 'B');" + memberAt + "99, 'L-EMPTY', 'x1', 'S-''ANNA', "
-                   "'c', 'C')"
+                   "98, 'L-EMPTY', 1.9999999, 'S-''ANNA', 'b', 'B');" + memberAt +
+                   "99, 'L-EMPTY', 'x1', 'S-''ANNA', 'c', 'C')"
             << rows + QStringList(inEmpty + "SUBSCRIBER,c,C,2002")
             << logOf({log[0], log[1], "(error) 13 in procedure ProcessPrivateDLMembers of Form frmDumpInfo"});
         QStringList held = rows;
@@ -348,7 +348,8 @@ private Q_SLOTS:
         QFETCH(int, seconds);
         ExportFixture d;
         QProcess proxy; // ends before the fixture drops the database
-        proxy.start("python3", {TARNWICK_SOURCE_DIR "/tests/support/fault_proxy.py", QString::number(PostgresDatabase::port())});
+        proxy.start("python3",
+                    {TARNWICK_SOURCE_DIR "/tests/support/fault_proxy.py", QString::number(PostgresDatabase::port())});
         QVERIFY(proxy.waitForReadyRead(10000));
         const int proxyPort = proxy.readLine().trimmed().toInt();
         QVERIFY(proxyPort > 0);
@@ -674,7 +675,8 @@ private Q_SLOTS:
         process.setProcessChannelMode(QProcess::MergedChannels);
         // One query per row: the next one after the lock waits on it.
         const QStringList lockedRun{"--per-row-queries", "--timeout", "2"};
-        startExportBinary(process, env.folder(), QStringList{"--all", "-o", "o.csv"} + (locked ? lockedRun : QStringList()),
+        startExportBinary(process, env.folder(),
+                          QStringList{"--all", "-o", "o.csv"} + (locked ? lockedRun : QStringList()),
                           TestEnvironment::registryText(), {{u"GLIBC_TUNABLES="_s + tunables}});
         QString shown;
         while (!shown.contains("[50 of ") && process.waitForReadyRead(60000))
