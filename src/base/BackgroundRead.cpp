@@ -2,43 +2,89 @@
 
 namespace tarnwick {
 
-ReadThread::ReadThread() : m_thread([this] { run(); }) {}
+struct ReadThread::State
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> reads;
+    bool ending = false;
+    bool busy = false;
+};
+
+namespace {
+
+void runReads(const std::shared_ptr<ReadThread::State>& state);
+
+} // namespace
 
 ReadThread::~ReadThread()
 {
+    if (!m_thread.joinable())
+        return;
+    bool busy = false;
     {
-        const std::lock_guard lock(m_mutex);
-        m_ending = true;
-        m_reads.clear(); // their results report a broken promise to whoever still waits
+        const std::lock_guard lock(m_state->mutex);
+        m_state->ending = true;
+        m_state->reads.clear(); // their results report a broken promise to whoever still waits
+        busy = m_state->busy;
     }
-    m_wake.notify_one();
-    m_thread.join();
+    m_state->wake.notify_one();
+    if (busy && readWaitIsOver())
+        leaveBehind();
+    else
+        m_thread.join();
 }
 
 void ReadThread::post(std::function<void()> read)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_reads.push_back(std::move(read));
+    if (!m_thread.joinable()) {
+        m_state = std::make_shared<State>();
+        m_thread = std::thread([state = m_state] { runReads(state); });
     }
-    m_wake.notify_one();
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->reads.push_back(std::move(read));
+    }
+    m_state->wake.notify_one();
 }
 
-void ReadThread::run()
+void ReadThread::leaveBehind()
 {
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->ending = true;
+        m_state->reads.clear();
+    }
+    m_state->wake.notify_one();
+    m_thread.detach();
+    m_state.reset();
+    noteReadLeftBehind();
+}
+
+namespace {
+
+void runReads(const std::shared_ptr<ReadThread::State>& state)
+{
+    markReadingThread();
     for (;;) {
         std::function<void()> read;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_ending || !m_reads.empty(); });
-            if (m_ending)
+            std::unique_lock lock(state->mutex);
+            state->busy = false;
+            state->wake.wait(lock, [&] { return state->ending || !state->reads.empty(); });
+            if (state->ending)
                 break;
-            read = std::move(m_reads.front());
-            m_reads.pop_front();
+            read = std::move(state->reads.front());
+            state->reads.pop_front();
+            state->busy = true;
         }
         read();
     }
     closeThreadConnections();
 }
+
+} // namespace
 
 } // namespace tarnwick

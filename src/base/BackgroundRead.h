@@ -21,63 +21,79 @@ namespace tarnwick {
 class ReadThread
 {
 public:
-    ReadThread();
+    ReadThread() = default;
     ~ReadThread();
     ReadThread(const ReadThread&) = delete;
     ReadThread& operator=(const ReadThread&) = delete;
 
     void post(std::function<void()> read);
+    // Leaves a thread stuck in a read that will not come back: nobody waits
+    // for it again, and the next read gets a thread of its own.
+    void leaveBehind();
+
+    struct State; // shared with the thread, which may outlive this object
 
 private:
-    void run();
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_reads;
-    bool m_ending = false;
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };
 
 // A read of the product database on another thread, started when made and
-// taken when needed, so that the waiting thread can keep its windows drawn
-// and hear Exit while a long read runs. It runs on the ReadThread given, or
-// on one of its own that ends (closing its connections) with it. What the
-// read throws is thrown by take().
+// taken when needed, so that the waiting thread can keep its windows drawn,
+// hear Exit and give up on a read that outlives its limit. It runs on the
+// ReadThread given, or on one of its own that ends (closing its connections)
+// with it. What the read throws is thrown by take().
 template <typename T> class BackgroundRead
 {
 public:
-    explicit BackgroundRead(std::function<T()> read) : m_ownThread(std::make_unique<ReadThread>())
+    explicit BackgroundRead(std::function<T()> read)
+        : m_ownThread(std::make_unique<ReadThread>()), m_thread(m_ownThread.get())
     {
-        start(*m_ownThread, std::move(read));
+        start(std::move(read));
     }
-    BackgroundRead(ReadThread& thread, std::function<T()> read) { start(thread, std::move(read)); }
+    BackgroundRead(ReadThread& thread, std::function<T()> read) : m_thread(&thread) { start(std::move(read)); }
 
     BackgroundRead(BackgroundRead&&) noexcept = default;
     BackgroundRead& operator=(BackgroundRead&&) = delete;
-    // An untaken read is waited for: it may hold what its maker is about to free.
+    // An untaken read is waited for (it may hold what its maker is about to
+    // free), unless reads have been stopped and it does not come back.
     ~BackgroundRead()
     {
-        if (m_result.valid())
-            m_result.wait();
+        while (m_result.valid() && m_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (readWaitIsOver()) {
+                m_thread->leaveBehind();
+                break;
+            }
+        }
     }
 
     // Waits for the read, calling `whileWaiting` about every 50 ms meanwhile.
+    // A read cancelled or past its limit that does not come back soon after
+    // is left behind, and the stop is thrown here.
     T take(const std::function<void()>& whileWaiting = {})
     {
-        while (whileWaiting && m_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-            whileWaiting();
+        while (m_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (whileWaiting)
+                whileWaiting();
+            if (readWaitIsOver()) {
+                m_thread->leaveBehind();
+                m_result = {};
+                throwReadStop();
+            }
+        }
         return m_result.get();
     }
 
 private:
-    void start(ReadThread& thread, std::function<T()> read)
+    void start(std::function<T()> read)
     {
         auto task = std::make_shared<std::packaged_task<T()>>(std::move(read));
         m_result = task->get_future();
-        thread.post([task] { (*task)(); });
+        m_thread->post([task] { (*task)(); });
     }
 
     std::unique_ptr<ReadThread> m_ownThread; // ended after the wait above
+    ReadThread* m_thread = nullptr;
     std::future<T> m_result;
 };
 

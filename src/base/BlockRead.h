@@ -1,38 +1,34 @@
 #pragma once
 
-#include <QList>
+#include <QString>
 #include <QStringList>
-#include <QVariant>
 
-#include <optional>
 #include <vector>
-
-class QSqlDatabase;
 
 namespace tarnwick {
 
-// What a block read brought: the result's column names and its cells, row by
-// row, in blocks of `rowsPerBlock` rows (the last may hold fewer). Kept as
-// fetched: joining them into one list moved every cell once more and held
-// both copies at the end of a large read.
+// Every row of an executed statement: the column names, then every cell row
+// by row as the text the driver gives for it, with whether it was null.
 struct BlockReadResult
 {
     QStringList names;
-    std::vector<QList<QVariant>> blocks;
-    qsizetype rowsPerBlock = 1;
+    std::vector<QString> cells;
+    std::vector<bool> nulls;
     qsizetype rows = 0;
 };
 
-// Reads every row of `sql` through the open connection's own ODBC handle, a
-// few hundred rows per fetch into bound buffers: Qt's driver asks for each
-// cell on its own, which cost most of a large read. Values come back as Qt's
-// driver gives them (texts as QString, integers as int or qlonglong, null as
-// a null QVariant).
-//
-// Returns nothing, having kept nothing, whenever it cannot vouch for the
-// result: a column of another type, a value longer than its column says, a
-// driver that is not ODBC, or any error. The caller then runs the query again
-// through Qt, which also words any error as it always has.
-std::optional<BlockReadResult> readInBlocks(QSqlDatabase& db, const QString& sql);
+// Runs a prepared ODBC statement (an SQLHSTMT); a failure throws Failure
+// with the driver's words, as Qt's driver words it (without its warning on
+// stderr).
+void executePrepared(void* statement);
+
+// Reads the rows of the executed ODBC statement `statement` (an SQLHSTMT),
+// a few hundred per fetch into bound buffers where the columns' widths are
+// known and `widthsHold` (the database keeps no value longer than its column
+// says), else one by one: Qt's driver asks for each cell on its own, which
+// cost most of a large read. Every value comes as text, so numbers keep the
+// digits the database holds and a value that is no number stays what it is.
+// A fetch that fails throws Failure with the driver's text.
+BlockReadResult readRows(void* statement, bool widthsHold);
 
 } // namespace tarnwick

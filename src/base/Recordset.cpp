@@ -4,24 +4,291 @@
 #include "base/BlockRead.h"
 #include "base/Failure.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlResult>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
 
 namespace tarnwick {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::atomic<qint64> g_queryCount{0};
+std::atomic<int> g_connectSeconds{kDefaultConnectSeconds};
+std::atomic<int> g_statementSeconds{kDefaultStatementSeconds};
+std::atomic<bool> g_leftBehind{false};
+thread_local bool t_readingThread = false;
+
+// Past a limit, the driver has this long to say so itself before the
+// statement is cancelled; a cancelled read that has not come back this long
+// after is left behind.
+constexpr auto kDriverGrace = std::chrono::seconds(1);
+constexpr auto kCancelGrace = std::chrono::milliseconds(600);
+
+// What a reading thread is waiting for, for whoever notices it is overdue
+// or must be cancelled.
+struct Wait
+{
+    bool connecting = true;
+    int seconds = 0;
+    QString where;
+    Clock::time_point deadline;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    bool cancelled = false;
+    int cancelsRunning = 0;
+};
+
+struct Reads
+{
+    std::mutex mutex;
+    std::condition_variable cancelDone;
+    std::map<quint64, Wait> waits;
+    quint64 nextWait = 0;
+    int stoppable = 0;
+    quint64 generation = 0; // of runs: a read left behind by an earlier one stops nothing now
+    std::optional<ReadsStopped> stopped;
+    Clock::time_point stoppedAt;
+};
+
+Reads& reads()
+{
+    static Reads* const all = new Reads; // never destroyed: a thread left behind may still use it
+    return *all;
+}
+
+// Under the lock. SQLCancel runs on a thread of its own: some drivers wait
+// for the server to acknowledge it, and a server that is stopped never does.
+void cancel(quint64 id, Wait& wait)
+{
+    if (wait.cancelled || wait.statement == SQL_NULL_HSTMT)
+        return;
+    wait.cancelled = true;
+    ++wait.cancelsRunning;
+    std::thread([id, statement = wait.statement] {
+        SQLCancel(statement);
+        Reads& all = reads();
+        const std::lock_guard lock(all.mutex);
+        if (auto found = all.waits.find(id); found != all.waits.end())
+            --found->second.cancelsRunning;
+        all.cancelDone.notify_all();
+    }).detach();
+}
+
+QString limitText(const Wait& wait, const QString& cause)
+{
+    QString text = wait.connecting ? QStringLiteral("The database did not accept a connection within ")
+                                   : QStringLiteral("The database did not answer a query within ");
+    text += QString::number(wait.seconds) + QStringLiteral(" seconds (") + wait.where;
+    if (!cause.isEmpty())
+        text += QStringLiteral(": ") + cause.simplified(); // one line in the log
+    return text + QLatin1Char(')');
+}
+
+// Under the lock: the first stop is the one told.
+void stopReads(ReadsStopped stop)
+{
+    Reads& all = reads();
+    if (all.stopped)
+        return;
+    all.stopped = std::move(stop);
+    all.stoppedAt = Clock::now();
+    for (auto& [id, wait] : all.waits)
+        cancel(id, wait);
+}
+
+[[noreturn]] void raise(const ReadsStopped& stop, bool stoppable)
+{
+    if (stoppable)
+        throw stop;
+    throw Failure(ErrorNumber::DatabaseError, stop.description());
+}
+
+// The wait of one read on a reading thread, from its connection to its
+// last row; whoever waits on the read sees it through the registry above.
+class WaitMark
+{
+public:
+    explicit WaitMark(const QString& where)
+    {
+        Reads& all = reads();
+        const std::lock_guard lock(all.mutex);
+        m_id = ++all.nextWait;
+        m_generation = all.generation;
+        all.waits[m_id].where = where;
+    }
+    ~WaitMark()
+    {
+        Reads& all = reads();
+        std::unique_lock lock(all.mutex);
+        // The statement is freed after this: no cancel may still hold it.
+        all.cancelDone.wait(lock, [&] { return all.waits[m_id].cancelsRunning == 0; });
+        all.waits.erase(m_id);
+    }
+    WaitMark(const WaitMark&) = delete;
+    WaitMark& operator=(const WaitMark&) = delete;
+
+    // Starts the wait for a connection, or for the statement given.
+    void begin(bool connecting, int seconds, SQLHSTMT statement = SQL_NULL_HSTMT)
+    {
+        Reads& all = reads();
+        const std::lock_guard lock(all.mutex);
+        Wait& wait = all.waits[m_id];
+        wait.connecting = connecting;
+        wait.seconds = seconds;
+        wait.deadline = Clock::now() + std::chrono::seconds(seconds) + kDriverGrace;
+        wait.statement = statement;
+        wait.cancelled = false;
+        m_started.start();
+    }
+    // The statement is done with (and about to be freed): no deadline, and
+    // no cancel still holding it.
+    void end()
+    {
+        Reads& all = reads();
+        std::unique_lock lock(all.mutex);
+        all.cancelDone.wait(lock, [&] { return all.waits[m_id].cancelsRunning == 0; });
+        Wait& wait = all.waits[m_id];
+        wait.seconds = 0;
+        wait.statement = SQL_NULL_HSTMT;
+    }
+    // A failure of the read in hand (`ranOut`: known to be its limit): when reads are stopped, or its limit
+    // was met, the stop instead of the failure.
+    void throwIfStopped(const QString& cause = {}, bool ranOut = false)
+    {
+        Reads& all = reads();
+        std::unique_lock lock(all.mutex);
+        const Wait& wait = all.waits[m_id];
+        // A driver that gives up at the limit may answer a little before it by this clock.
+        if (!all.stopped && wait.seconds > 0 && (ranOut || m_started.elapsed() >= qint64(wait.seconds) * 900))
+            stopReads(ReadsStopped(ReadsStopped::Why::TimedOut, limitText(wait, cause)));
+        if (all.stopped) {
+            const ReadsStopped stop = *all.stopped;
+            const bool stoppable = all.stoppable > 0;
+            if (!stoppable)
+                all.stopped.reset(); // the stop was this read's alone
+            lock.unlock();
+            raise(stop, stoppable);
+        }
+    }
+
+    // The database has gone: inside a run, every read stops.
+    [[noreturn]] void raiseGone(const QString& where, const QString& cause)
+    {
+        const ReadsStopped gone(ReadsStopped::Why::Gone, QStringLiteral("The database cannot be reached any more (") +
+                                                             where + QStringLiteral("): ") + cause.simplified());
+        Reads& all = reads();
+        std::unique_lock lock(all.mutex);
+        const bool stoppable = all.stoppable > 0 && m_generation == all.generation;
+        if (stoppable)
+            stopReads(gone);
+        lock.unlock();
+        raise(gone, stoppable);
+    }
+
+private:
+    quint64 m_id = 0;
+    quint64 m_generation = 0;
+    QElapsedTimer m_started;
+};
+
+} // namespace
+
+StoppableReads::StoppableReads()
+{
+    Reads& all = reads();
+    const std::lock_guard lock(all.mutex);
+    ++all.stoppable;
+    ++all.generation;
+    all.stopped.reset();
+}
+
+StoppableReads::~StoppableReads()
+{
+    Reads& all = reads();
+    const std::lock_guard lock(all.mutex);
+    --all.stoppable;
+    ++all.generation;
+    all.stopped.reset();
+}
+
+void setReadLimits(int connectSeconds, int statementSeconds)
+{
+    g_connectSeconds = qMax(1, connectSeconds);
+    g_statementSeconds = qMax(1, statementSeconds);
+}
+
+void cancelReads()
+{
+    Reads& all = reads();
+    const std::lock_guard lock(all.mutex);
+    stopReads(ReadsStopped(ReadsStopped::Why::Interrupted, QStringLiteral("Interrupted")));
+}
+
+bool readsLeftBehind()
+{
+    return g_leftBehind;
+}
+
+void noteReadLeftBehind()
+{
+    g_leftBehind = true;
+}
+
+void markReadingThread()
+{
+    t_readingThread = true;
+}
+
+bool readWaitIsOver()
+{
+    Reads& all = reads();
+    const std::lock_guard lock(all.mutex);
+    const Clock::time_point now = Clock::now();
+    for (auto& [id, wait] : all.waits) {
+        if (wait.seconds > 0 && now > wait.deadline && !all.stopped)
+            stopReads(ReadsStopped(ReadsStopped::Why::TimedOut, limitText(wait, {})));
+    }
+    return all.stopped && now - all.stoppedAt >= kCancelGrace;
+}
+
+void throwReadStop()
+{
+    Reads& all = reads();
+    std::unique_lock lock(all.mutex);
+    const ReadsStopped stop =
+        all.stopped.value_or(ReadsStopped(ReadsStopped::Why::Interrupted, QStringLiteral("Interrupted")));
+    const bool stoppable = all.stoppable > 0;
+    if (!stoppable)
+        all.stopped.reset();
+    lock.unlock();
+    raise(stop, stoppable);
+}
+
+namespace {
 
 // Each thread's connections are its own, so the name carries the thread's number.
 QString connectionName(const QString& connectionString)
@@ -40,6 +307,15 @@ QHash<QString, QString>& threadConnectionNames()
     return names;
 }
 
+// Connection strings that have been connected once in this process: failing
+// to connect again means the database has gone.
+std::set<QString>& connectedOnce()
+{
+    static std::set<QString> strings;
+    return strings;
+}
+std::mutex g_connectedMutex;
+
 QString describe(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
@@ -50,15 +326,108 @@ QString describe(const QSqlError& error)
     return text;
 }
 
-// Opens the connection. PostgreSQL lets a sequential scan of a large table
-// begin where one already under way has got to, so two exports at once
-// would read a table in two orders: its sessions start every scan at the
-// beginning. A server that refuses the setting is read as it is.
-bool openSession(QSqlDatabase& db)
+// Where a connection string leads, for a message: its server and database,
+// never its password.
+QString placeOf(const QString& connectionString)
 {
+    QString server, port, database, dsn;
+    for (const QString& pair : connectionString.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype equals = pair.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        const QString key = pair.left(equals).trimmed().toLower();
+        const QString value = pair.mid(equals + 1).trimmed();
+        if (key == QLatin1String("server") || key == QLatin1String("servername") || key == QLatin1String("host"))
+            server = value;
+        else if (key == QLatin1String("port"))
+            port = value;
+        else if (key == QLatin1String("database"))
+            database = value;
+        else if (key == QLatin1String("dsn"))
+            dsn = value;
+    }
+    QStringList parts;
+    if (!server.isEmpty())
+        parts.append(QStringLiteral("server ") + server + (port.isEmpty() ? QString() : QLatin1Char(':') + port));
+    if (!database.isEmpty())
+        parts.append(QStringLiteral("database ") + database);
+    if (parts.isEmpty() && !dsn.isEmpty())
+        parts.append(QStringLiteral("data source ") + dsn);
+    return parts.isEmpty() ? QStringLiteral("the database") : parts.join(QStringLiteral(", "));
+}
+
+SQLHANDLE odbcHandle(const QVariant& handle)
+{
+    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+// Whether the connection's database keeps its values within the widths its
+// columns declare: SQLite keeps any value in any column.
+const char* const kWidthsHold = "tarnwickWidthsHold";
+
+bool isSqlite(QSqlDatabase& db)
+{
+    const SQLHDBC connection = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
+    SQLWCHAR name[64] = {};
+    SQLSMALLINT length = 0;
+    return connection && SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &length)) &&
+           QString(reinterpret_cast<const QChar*>(name), qMin<qsizetype>(length / 2, 63))
+                   .compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
+}
+
+// Connection strings found to lead to SQLite.
+std::set<QString>& sqliteStrings()
+{
+    static std::set<QString> strings;
+    return strings;
+}
+std::mutex g_sqliteMutex;
+
+// SQLite's driver gives up on a lock another program holds at the limit it
+// was given, in its own words.
+bool ranOutWaitingForLock(QSqlDatabase& db, const QSqlError& error)
+{
+    return db.driver() && !db.driver()->property(kWidthsHold).toBool() &&
+           describe(error).contains(QLatin1String("locked"), Qt::CaseInsensitive);
+}
+
+// Opens the connection with this process's limits. SQLite waits for a lock
+// another program holds through its driver's busy handler, whose limit is
+// an option of the connection string: a held lock is waited for as long as
+// any statement may run, then reported.
+bool openConnection(QSqlDatabase& db, const QString& connectionString)
+{
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=") +
+                         QString::number(g_connectSeconds.load()));
+    const QString lockWait = QStringLiteral(";Timeout=") + QString::number(qint64(g_statementSeconds) * 1000);
+    bool sqlite = false;
+    {
+        const std::lock_guard lock(g_sqliteMutex);
+        sqlite = sqliteStrings().count(connectionString) > 0;
+    }
+    db.setDatabaseName(sqlite ? connectionString + lockWait : connectionString);
     if (!db.open())
         return false;
-    if (db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+    if (!sqlite && isSqlite(db)) {
+        {
+            const std::lock_guard lock(g_sqliteMutex);
+            sqliteStrings().insert(connectionString);
+        }
+        db.close();
+        db.setDatabaseName(connectionString + lockWait);
+        if (!db.open())
+            return false;
+        sqlite = true;
+    }
+    if (db.driver())
+        db.driver()->setProperty(kWidthsHold, !sqlite);
+    // PostgreSQL lets a sequential scan of a large table begin where one
+    // already under way has got to, so two exports at once would read a table
+    // in two orders: the program's sessions start every scan at the beginning.
+    // A server that refuses the setting is read as it is.
+    if (db.driver() && db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
         QSqlQuery(db).exec(QStringLiteral("SET synchronize_seqscans = off"));
     return true;
 }
@@ -66,7 +435,7 @@ bool openSession(QSqlDatabase& db)
 // One connection per connection string, opened on first use. The product
 // database is only ever read, so the connection asks the driver for read-only
 // access as well.
-QSqlDatabase connectionFor(const QString& connectionString)
+QSqlDatabase connectionFor(const QString& connectionString, WaitMark& wait, const QString& where)
 {
     // Hashing the string on every query showed on point queries, so each
     // thread remembers the names it has made.
@@ -78,19 +447,24 @@ QSqlDatabase connectionFor(const QString& connectionString)
     QSqlDatabase db = QSqlDatabase::database(name, false);
     if (!db.isValid()) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-        db.setDatabaseName(connectionString);
-        db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=15"));
     }
-    if (!db.isOpen() && !openSession(db)) {
-        const QSqlError error = db.lastError();
-        throw Failure(ErrorNumber::DatabaseError, describe(error));
+    if (!db.isOpen()) {
+        wait.begin(true, g_connectSeconds);
+        const bool opened = openConnection(db, connectionString);
+        const QString cause = opened ? QString() : describe(db.lastError());
+        wait.throwIfStopped(cause);
+        const std::lock_guard lock(g_connectedMutex);
+        if (opened) {
+            connectedOnce().insert(connectionString);
+        } else if (connectedOnce().count(connectionString) > 0) {
+            // Reached before, unreachable now: gone, not one query's failure.
+            wait.raiseGone(where, cause);
+        } else {
+            throw Failure(ErrorNumber::DatabaseError, cause);
+        }
     }
     return db;
 }
-
-} // namespace
-
-namespace {
 
 // The product database is only ever read. Not every driver honours the
 // read-only access mode (the SQLite one does not), so a statement that is not
@@ -117,26 +491,96 @@ bool isSingleSelect(const QString& sql)
 // calls open), so a failure on a connection that still claims to be open is
 // followed by the cheapest query there is; when that fails too, the
 // connection is gone.
-bool connectionLost(QSqlDatabase& db, const QSqlError& error)
+bool connectionLost(QSqlDatabase& db, const QSqlError& error, WaitMark& wait)
 {
     if (!db.isOpen() || error.type() == QSqlError::ConnectionError)
         return true;
     QSqlQuery probe(db);
-    return !probe.exec(QStringLiteral("SELECT 1"));
+    probe.setForwardOnly(true);
+    wait.begin(false, g_connectSeconds);
+    const bool answered = probe.exec(QStringLiteral("SELECT 1"));
+    wait.throwIfStopped();
+    return !answered;
 }
 
 // Opens a lost connection again. A server that restarts takes a few seconds
-// to take connections again, so the open is tried for a while before its
-// failure is the query's.
-void reopen(QSqlDatabase& db)
+// to take connections again, so the open is tried for a while; when it never
+// succeeds, the database has gone and the run that reads it stops.
+void reopen(QSqlDatabase& db, const QString& connectionString, WaitMark& wait, const QString& where)
 {
     db.close();
+    wait.begin(true, g_connectSeconds + 10);
     const QDeadlineTimer deadline(std::chrono::seconds(10));
-    for (int wait = 100; !openSession(db); wait = qMin(wait * 2, 1000)) {
+    for (int pause = 100; !openConnection(db, connectionString); pause = qMin(pause * 2, 1000)) {
+        wait.throwIfStopped();
         if (deadline.hasExpired())
-            throw Failure(ErrorNumber::DatabaseError, describe(db.lastError()));
-        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(wait, qMax<qint64>(1, deadline.remainingTime()))));
+            wait.raiseGone(where, describe(db.lastError()));
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(pause, qMax<qint64>(1, deadline.remainingTime()))));
     }
+}
+
+// The calling thread's own reading thread: kept for the process (its
+// connections are reused), never waited for at its end.
+ReadThread& homeReader()
+{
+    thread_local ReadThread* const reader = new ReadThread;
+    return *reader;
+}
+
+} // namespace
+
+namespace {
+
+// Runs the query and keeps every row; the error when it fails or its rows are cut short.
+QSqlError fetchAll(QSqlDatabase& db, const QString& sql, WaitMark& wait, BlockReadResult& out)
+{
+    out = BlockReadResult();
+    ++g_queryCount;
+    wait.begin(false, g_statementSeconds);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    const auto done = [&](const QSqlError& error) {
+        if (error.isValid())
+            out = BlockReadResult();
+        wait.end();
+        return error;
+    };
+    if (!query.prepare(sql))
+        return done(query.lastError());
+    // Prepared, not yet run: the handle takes the limit, and a cancel can reach it.
+    const SQLHSTMT statement = query.result() ? odbcHandle(query.result()->handle()) : nullptr;
+    if (statement) {
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(g_statementSeconds.load())), 0);
+        wait.begin(false, g_statementSeconds, statement);
+        // Run and read through its handle.
+        try {
+            executePrepared(statement);
+            out = readRows(statement, db.driver()->property(kWidthsHold).toBool());
+            return done({});
+        } catch (const Failure& failure) {
+            return done(QSqlError(QStringLiteral("Unable to execute statement"), failure.description(),
+                                  QSqlError::StatementError));
+        }
+    }
+    if (!query.exec())
+        return done(query.lastError());
+    // A driver without ODBC handles: Qt's own read.
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    for (int i = 0; i < columns; ++i)
+        out.names.append(record.fieldName(i));
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c) {
+            const bool isNull = query.isNull(c);
+            out.cells.push_back(isNull ? QString() : valueToText(query.value(c)));
+            out.nulls.push_back(isNull);
+        }
+        ++out.rows;
+    }
+    // The end of the rows and a fetch that failed look alike to next(): a
+    // result cut short is a failure, never a shorter answer.
+    return done(query.lastError());
 }
 
 } // namespace
@@ -148,78 +592,54 @@ void Recordset::open(const QString& sql, const QString& connectionString, const 
     if (!isSingleSelect(sql))
         throw Failure(ErrorNumber::DatabaseError,
                       QStringLiteral("Only a single SELECT statement may be run on the product database"));
-    if (whileFetching) {
-        // The calling thread waits for a reader that holds no state of its own.
-        *this = BackgroundRead<Recordset>([sql, connectionString] {
-                    Recordset rs;
-                    rs.open(sql, connectionString);
-                    return rs;
-                }).take(whileFetching);
+    if (t_readingThread) {
+        openHere(sql, connectionString);
         return;
     }
-    QSqlDatabase db = connectionFor(connectionString);
-    QSqlError error = fetchAll(db, sql);
-    if (error.isValid() && connectionLost(db, error)) {
+    // The read runs on a thread of its own, so that this one can give up on
+    // it: a driver blocked on a stopped server does not come back.
+    *this = BackgroundRead<Recordset>(homeReader(), [sql, connectionString] {
+                Recordset rs;
+                rs.openHere(sql, connectionString);
+                return rs;
+            }).take(whileFetching);
+}
+
+void Recordset::openHere(const QString& sql, const QString& connectionString)
+{
+    const QString where = placeOf(connectionString);
+    WaitMark wait(where);
+    wait.throwIfStopped();
+    QSqlDatabase db = connectionFor(connectionString, wait, where);
+    BlockReadResult read;
+    QSqlError error = fetchAll(db, sql, wait, read);
+    if (error.isValid())
+        wait.throwIfStopped(describe(error), ranOutWaitingForLock(db, error));
+    if (error.isValid() && connectionLost(db, error, wait)) {
         // Opened again and tried once more; a second failure is the query's.
-        reopen(db);
-        error = fetchAll(db, sql);
-        if (error.isValid() && connectionLost(db, error))
+        reopen(db, connectionString, wait, where);
+        error = fetchAll(db, sql, wait, read);
+        if (error.isValid())
+            wait.throwIfStopped(describe(error));
+        if (error.isValid() && connectionLost(db, error, wait))
             db.close(); // the next query starts with a fresh open
     }
     if (error.isValid())
         throw Failure(ErrorNumber::DatabaseError, describe(error));
+    m_names = std::move(read.names);
+    m_cells = std::move(read.cells);
+    m_nulls = std::move(read.nulls);
+    m_rows = read.rows;
     m_current = 0;
     m_open = true;
-}
-
-QSqlError Recordset::fetchAll(QSqlDatabase& db, const QString& sql)
-{
-    m_names.clear();
-    m_blocks.clear();
-    m_rows = 0;
-    ++g_queryCount;
-    if (std::optional<BlockReadResult> read = readInBlocks(db, sql)) {
-        m_names = std::move(read->names);
-        m_blocks = std::move(read->blocks);
-        m_rowsPerBlock = read->rowsPerBlock;
-        m_rows = read->rows;
-        return {};
-    }
-    // Qt's own read: for what the block read does not hold, and for the
-    // wording of every failure.
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        return query.lastError();
-    const QSqlRecord record = query.record();
-    const int columns = record.count();
-    m_names.reserve(columns);
-    for (int i = 0; i < columns; ++i)
-        m_names.append(record.fieldName(i));
-    QList<QVariant>& cells = m_blocks.emplace_back();
-    while (query.next()) {
-        for (int c = 0; c < columns; ++c)
-            cells.push_back(query.isNull(c) ? QVariant() : query.value(c));
-        ++m_rows;
-    }
-    m_rowsPerBlock = qMax<qsizetype>(m_rows, 1);
-    // The end of the rows and a fetch that failed look alike to next(): a
-    // result cut short is a failure, never a shorter answer.
-    if (query.lastError().isValid()) {
-        m_names.clear();
-        m_blocks.clear();
-        m_rows = 0;
-        return query.lastError();
-    }
-    return {};
 }
 
 void Recordset::close()
 {
     requireOpen();
     m_open = false;
-    m_blocks.clear();
-    m_blocks.shrink_to_fit();
+    m_cells = {};
+    m_nulls = {};
     m_rows = 0;
     m_current = 0;
 }
@@ -245,15 +665,17 @@ Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
     Recordset part;
     part.m_open = true;
     part.m_names = m_names;
-    const qsizetype width = m_names.size();
-    QList<QVariant>& cells = part.m_blocks.emplace_back();
-    cells.reserve(qsizetype(rows.size()) * width);
+    const size_t width = size_t(m_names.size());
+    part.m_cells.reserve(rows.size() * width);
+    part.m_nulls.reserve(rows.size() * width);
     for (const qsizetype row : rows) {
-        for (int c = 0; c < width; ++c)
-            cells.append(cell(row, c));
+        const size_t at = size_t(row) * width;
+        part.m_cells.insert(part.m_cells.end(), m_cells.begin() + qsizetype(at),
+                            m_cells.begin() + qsizetype(at + width));
+        part.m_nulls.insert(part.m_nulls.end(), m_nulls.begin() + qsizetype(at),
+                            m_nulls.begin() + qsizetype(at + width));
     }
     part.m_rows = qsizetype(rows.size());
-    part.m_rowsPerBlock = qMax<qsizetype>(part.m_rows, 1);
     return part;
 }
 
@@ -359,6 +781,15 @@ void closeThreadConnections()
 
 void closeDatabaseConnections()
 {
+    // Connections live on the reading threads that made them; one left in a
+    // read that never came back is not touched.
+    if (readsLeftBehind())
+        return;
+    if (!t_readingThread)
+        BackgroundRead<int>(homeReader(), [] {
+            closeThreadConnections();
+            return 0;
+        }).take();
     const QStringList names = QSqlDatabase::connectionNames();
     for (const QString& name : names) {
         if (name.startsWith(QStringLiteral("tarnwick-"))) {

@@ -1,5 +1,6 @@
 #include "cli/ExportCommand.h"
 
+#include "base/Recordset.h"
 #include "base/StepRunner.h"
 #include "cli/Console.h"
 #include "export/ExportRun.h"
@@ -32,6 +33,17 @@ bool splitRange(const QString& text, QString& low, QString& high)
     low = text.left(dash);
     high = text.mid(dash + 1);
     return true;
+}
+
+// A whole number of seconds from 1 up.
+QString takeSeconds(int& seconds, const QString& value, const QString& option)
+{
+    bool ok = false;
+    const int number = value.trimmed().toInt(&ok);
+    if (!ok || number < 1)
+        return option + QStringLiteral(" takes a whole number of seconds from 1 up, not ") + value;
+    seconds = number;
+    return {};
 }
 
 // One row per option: to add one, add a row. A row with a mode is one of the
@@ -111,6 +123,17 @@ const OptionRow kOptions[] = {
          o.perRowQueries = true;
          return QString();
      }},
+    {"timeout", "SECONDS",
+     "Give up on a query (or a lock the database is held in) after SECONDS (default 600): the run "
+     "stops with one error line and FILE is left as it was.",
+     std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         return takeSeconds(o.timeoutSeconds, v, QStringLiteral("--timeout"));
+     }},
+    {"connect-timeout", "SECONDS", "Give up connecting to the database after SECONDS (default 30).", std::nullopt,
+     [](ExportCommandOptions& o, const QString& v) {
+         return takeSeconds(o.connectTimeoutSeconds, v, QStringLiteral("--connect-timeout"));
+     }},
     {"q,quiet", "", "No progress and no messages but failures.", std::nullopt,
      [](ExportCommandOptions& o, const QString&) {
          o.quiet = true;
@@ -161,7 +184,8 @@ QString exportCommandUsage()
                           "Exit status:\n"
                           "  0  the export completed and the log counted no errors\n"
                           "  1  the export ran, but the log counted errors (see the log), choosing the\n"
-                          "     subscribers reported a failure, or no whole log could be written\n"
+                          "     subscribers reported a failure, or no whole log could be written; or the\n"
+                          "     database ran out of time or went away, and FILE was left as it was\n"
                           "  2  wrong or missing options, a failed start-up check, no subscriber\n"
                           "     chosen, or a --compare file that is not a readable export; nothing\n"
                           "     was exported\n"
@@ -243,6 +267,8 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
                      ExportProgress& progress, SelectionProgress& selectionProgress, ExportSummary& summary)
 {
     summary = ExportSummary();
+    setReadLimits(options.connectTimeoutSeconds > 0 ? options.connectTimeoutSeconds : kDefaultConnectSeconds,
+                  options.timeoutSeconds > 0 ? options.timeoutSeconds : kDefaultStatementSeconds);
     RunStartupGates(app);
     app.perRowQueries = options.perRowQueries;
 
@@ -281,11 +307,17 @@ int runExportCommand(AppContext& app, const ConsoleUserInterface& console, const
     run.setPreviousExport(options.previous);
     run.setFormulaSafe(options.formulaSafe);
     // From here a signal ends the run in order instead of killing it.
-    const InterruptionCatcher interruptions;
+    const InterruptionCatcher interruptions([] { cancelReads(); });
     run.setInterruptionCheck([] { return InterruptionCatcher::caught() != 0; });
     switch (run.run(options.output)) {
     case ExportRun::Result::Completed:
         break;
+    case ExportRun::Result::Stopped:
+        summary.errors = app.log.intErrorCount();
+        summary.failures = console.failuresShown();
+        if (app.log.logWritten())
+            summary.logPath = app.log.strLogFileName();
+        return summary.status = ExitStatus::LoggedErrors;
     case ExportRun::Result::Interrupted:
         app.services.ShowMessage(ExportRun::interruptedLine(run.rowsDone(), run.rowsTotal(), options.output).mid(8));
         summary.failures = console.failuresShown();

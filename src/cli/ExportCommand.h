@@ -37,6 +37,8 @@ struct ExportCommandOptions
     bool formulaSafe = false;   // --formula-safe: names that look like formulas written after a '
     bool summaryJson = false;   // one line of JSON on stdout at the end
     QString previous;           // --compare: an earlier export to list the changes since
+    int timeoutSeconds = 0;     // --timeout: the limit on one statement; 0 for the default
+    int connectTimeoutSeconds = 0; // --connect-timeout: the limit on connecting; 0 for the default
     QString error;              // what is wrong with the arguments; empty when nothing is
 };
 

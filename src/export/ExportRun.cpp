@@ -1,5 +1,6 @@
 #include "export/ExportRun.h"
 
+#include "base/Recordset.h"
 #include "base/StepRunner.h"
 #include "base/UserInterface.h"
 #include "platform/Shell.h"
@@ -115,6 +116,20 @@ QString ExportRun::changesSentence(qint64 total, const QString& report)
            QLatin1Char('.');
 }
 
+QString ExportRun::stoppedLine(const QString& cause, int done, int total, const QString& path)
+{
+    return QStringLiteral("(error) ") + cause + QStringLiteral("; the export stopped after ") + QString::number(done) +
+           QStringLiteral(" of ") + QString::number(total) + QStringLiteral(" subscribers and ") + path +
+           QStringLiteral(" was not replaced");
+}
+
+void ExportRun::interrupt()
+{
+    m_interruptRequested = true;
+    if (m_running)
+        cancelReads();
+}
+
 ExportRun::ExportRun(AppContext& app, const SelectionGrid& grid, ExportProgress& progress)
     : m_app(app), m_grid(grid), m_progress(progress), m_walk(app, m_tsCSVFile)
 {
@@ -130,7 +145,10 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
         return Result::NoPath;
     }
     const RunningMark mark(m_running);
+    // A read that runs out of time, is cancelled or finds the database gone ends the run.
+    const StoppableReads stoppable;
     m_interruptRequested = m_interrupted = false;
+    m_stopLine.clear();
     m_rowsDone = 0;
     m_rowsTotal = m_grid.Rows() - 1;
     m_changes.reset();
@@ -175,7 +193,7 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     const bool opened = output.run([&] { m_tsCSVFile.open(txtSavePath, TextFileWriter::Mode::Replace, m_encoding); });
     if (opened && output.run([&] { m_tsCSVFile.writeLine(MembershipCsv::kHeader); }))
         ExportData();
-    const bool written = opened && !m_interrupted && !m_tsCSVFile.failure();
+    const bool written = opened && !m_interrupted && m_stopLine.isEmpty() && !m_tsCSVFile.failure();
     m_outputWritten = written;
     m_tsCSVFile.discard(); // whatever is still open was not finished: the target stays as it was
 
@@ -200,6 +218,13 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
         m_app.log.WriteToLog(interruptedLine(m_rowsDone, m_rowsTotal, txtSavePath));
         m_app.log.CloseLogFile();
         return Result::Interrupted;
+    }
+    if (!m_stopLine.isEmpty()) {
+        m_stopLine = stoppedLine(m_stopLine, m_rowsDone, m_rowsTotal, txtSavePath);
+        m_app.log.WriteToLog(m_stopLine);
+        m_app.log.CloseLogFile();
+        m_app.ui.showMessage(m_stopLine.mid(8), kAppTitle);
+        return Result::Stopped;
     }
     m_app.log.CloseLogFile();
 
@@ -258,9 +283,19 @@ void ExportRun::ExportData()
             m_interrupted = true;
             return;
         }
-        if (m_grid.CellChecked(i, selected) == SelectionGrid::kChecked)
-            m_walk.ProcessPrivateDLMembers(m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
-                                           m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
+        try {
+            if (m_grid.CellChecked(i, selected) == SelectionGrid::kChecked)
+                m_walk.ProcessPrivateDLMembers(m_grid.TextMatrix(i, objectId), m_grid.TextMatrix(i, alias),
+                                               m_grid.TextMatrix(i, displayName), m_grid.TextMatrix(i, extension));
+        } catch (const ReadsStopped& stop) {
+            // The reads still in flight are left while the stop holds.
+            m_walk.expectOwners({});
+            if (stop.why() == ReadsStopped::Why::Interrupted)
+                m_interrupted = true;
+            else
+                m_stopLine = stop.description();
+            return;
+        }
         // Writing has stopped: the rest of the walk would go nowhere.
         if (m_tsCSVFile.failure())
             return;

@@ -42,6 +42,7 @@ public:
         OutputIsLog,     // refused: the path is this run's own log
         Interrupted,     // stopped part way: the output file was left as it was
         PreviousRefused, // refused: the earlier export to compare with cannot be read
+        Stopped,        // the database ran out of time or went away: logged once, the output file left as it was
     };
     // "&Export Data" with the path as typed.
     Result run(const QString& txtSavePath);
@@ -51,10 +52,10 @@ public:
 
     bool isRunning() const { return m_running; }
     const PrivateListWalk& walk() const { return m_walk; }
-    // Ends a run at its next row, as Exit during a run does: the new file
-    // is dropped, and the log says how far the run came.
-    void interrupt() { m_interruptRequested = true; }
-    // Asked at every row as well (the command's signals).
+    // Ends a run at its next row, as Exit during a run does, cancelling the
+    // read in hand: the new file is dropped, and the log says how far the run came.
+    void interrupt();
+    // Asked at every row as well (the command's signals, which cancel the read in hand themselves).
     void setInterruptionCheck(std::function<bool()> check) { m_interruptionCheck = std::move(check); }
     void setEncoding(TextFileWriter::Encoding encoding) { m_encoding = encoding; }
     // An earlier export to compare the new file with; empty for none.
@@ -85,6 +86,10 @@ public:
     // "37% done, about 2 minutes left" for `done` of `total` rows after
     // `elapsedMs`; empty for the first hundred rows, too few to judge by.
     static QString progressText(int done, int total, qint64 elapsedMs);
+    // The one line of a run the database stopped.
+    static QString stoppedLine(const QString& cause, int done, int total, const QString& path);
+    // That line, after a run that returned Stopped.
+    const QString& stopLine() const { return m_stopLine; }
 
 private:
     AppContext& m_app;
@@ -99,6 +104,7 @@ private:
     std::function<bool()> m_interruptionCheck;
     bool m_interruptRequested = false;
     bool m_interrupted = false;
+    QString m_stopLine;
     bool m_running = false;
     bool m_outputWritten = false;
     int m_rowsDone = 0;

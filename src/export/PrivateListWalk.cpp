@@ -20,22 +20,16 @@ namespace {
 
 const QString kForm = QStringLiteral("Form frmDumpInfo");
 
-// The member's "ObjectType" compared with a number; a null type matches
+// The member's "ObjectType" compared with a number, as the database holds
+// it (read as text: never cut to a narrower type); a null type matches
 // nothing, a type that is not a number is a failure of the comparison.
 bool objectTypeIs(const Recordset& members, int type)
 {
     const QVariant value = members.value(QStringLiteral("ObjectType"));
     if (value.isNull())
         return false;
-    switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        return value.toLongLong() == type; // a whole number needs no reading as text
-    default:
-        break;
-    }
     bool ok = false;
-    const double number = value.toString().trimmed().toDouble(&ok);
+    const double number = valueToText(value).trimmed().toDouble(&ok);
     if (!ok)
         throw Failure(13, QStringLiteral("Type mismatch"));
     return number == type;

@@ -19,19 +19,10 @@ FIXTURES = {"demo": [], "awkward": ["--awkward-names", "--subscribers", "40"]}
 LOCALES = {"C.UTF-8": "utf-8", "en_US.ISO-8859-1": "iso8859-1"}
 LO_CHARSET = {"utf-8": 76, "iso8859-1": 12}  # LibreOffice's numbers for the two
 
-# Differences the program is known to make and is being fixed for; each flips to a failure once it is gone.
-# A difference is (column, expected cell, cell read, row read); the last field: also on PostgreSQL.
-def feff_dropped(column, expected, got, row):  # a name's leading U+FEFF (a '?' in a Latin-1 file) is lost
-    return column.endswith("NAME") and expected[:1] in ("\ufeff", "?") and expected[1:] == got
-
-
-def type_cut(column, expected, got, row):  # types 4294967297, 4294967298 and 1.9999999 are read as 1 or 2
-    return expected == NO_ROW and row[6].startswith("type-")
-
-
+# Differences the program is known to make and is being fixed for, as (why, test, also on PostgreSQL); a
+# test takes (column, expected cell, cell read, row read). Each flips to a failure once the fault is gone.
 NO_ROW = "<no row>"
-EXPECTED_FAILURES = [("leading U+FEFF kept in a value", feff_dropped, True),
-                     ("member type compared as the number the database holds", type_cut, False)]
+EXPECTED_FAILURES = []
 
 # The rows the export must write for the owners "All Subscribers" puts on the grid (of type 1 or 3, one
 # row per id, one class of service), with the owner's place in that query and the list's id for grouping.
@@ -133,9 +124,8 @@ def expected_cells(rows, codec, lo):
 def lost_rows(rows, codec):
     """Rows with a character the code page cannot hold. A leading U+FEFF the program still drops (an expected
     failure above) costs nothing."""
-    feff_lost = any(test is feff_dropped for _, test, _ in EXPECTED_FAILURES)
     lost = lambda v: v.encode(codec, "replace").decode(codec) != v
-    return sum(any(lost(v.lstrip("\ufeff") if feff_lost else v) for v in r[2:]) for r in rows)
+    return sum(any(lost(v) for v in r[2:]) for r in rows)
 
 
 def compare(expected, got):

@@ -100,6 +100,23 @@ private Q_SLOTS:
                "CREATE INDEX ix_ci_pdl ON PersonalDList (ParentObjectID COLLATE NOCASE);"
                "CREATE INDEX ix_ci_pdlm ON PersonalDListMember (ParentObjectID COLLATE NOCASE, MemberSeq)"
             << rows << logOf(log);
+        // Values as SQLite holds them, whatever the column's type: a type is the number held (4294967298 and
+        // 1.9999999 are neither kind) or no number (the walk's failed comparison, then the subscriber branch); an
+        // extension beyond 32 bits and a name starting with U+FEFF come through as they are, on both paths.
+        const QString memberAt = u"INSERT INTO PersonalDListMember (MemberSeq, ParentObjectID, ObjectType, ObjectID, "
+                                 "Alias, DisplayName) VALUES ("_s;
+        QTest::newRow("member types as held")
+            << memberAt + "97, 'L-EMPTY', 4294967298, 'S-''ANNA', 'a', 'A');" + memberAt +
+                   "98, 'L-EMPTY', 1.9999999, 'S-''ANNA', 'b', 'B');" + memberAt +
+                   "99, 'L-EMPTY', 'x1', 'S-''ANNA', 'c', 'C')"
+            << rows + QStringList(inEmpty + "SUBSCRIBER,c,C,2002")
+            << logOf({log[0], log[1], "(error) 13 in procedure ProcessPrivateDLMembers of Form frmDumpInfo"});
+        QStringList held = rows;
+        held[0] = held[0].replace(u"Anna Müller,2002"_s, QChar(0xFEFF) + u"Anna Müller,3000000000"_s);
+        QTest::newRow("extension and name as held")
+            << "UPDATE Subscriber SET DTMFAccessID = 3000000000 WHERE SubscriberObjectID = 'S-''ANNA';"
+               "UPDATE PersonalDListMember SET DisplayName = char(65279) || DisplayName WHERE Alias = 'amuller'"
+            << held << logOf(log);
 #endif
         // A lookup the database refuses is logged and counted; its row is kept without an extension.
         const auto refused = [](const QString& who, const QString& id) {
@@ -394,12 +411,38 @@ private Q_SLOTS:
     }
 
 #ifdef EXPORT_ON_POSTGRES
-    // The server stops in the middle of an export over a generated organisation and starts again a second later.
-    // Each query that finds the connection gone opens it again, waiting for the server, and is answered: the file
-    // holds every row of a clean run and the log no error.
+    // The database fails in the middle of an export over a generated organisation, read through a proxy that can
+    // black-hole or reset the connections. A server that stops and starts again a second later is waited for: each
+    // query that finds the connection gone opens it again and is answered, so the file holds every row of a clean
+    // run and the log no error. A network that stops answering meets the query limit; a server that cannot be
+    // reached again ends the run: in bounded time, with one error line, the previous file kept.
+    void serverRestartsMidExport_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("line"); // the one error line's beginning; empty for none
+        QTest::addColumn<int>("seconds");  // at most, from the fault to the end of the run
+        QTest::newRow("restart") << "restart" << QString() << 60;
+        QTest::newRow("black hole") << "black hole"
+                                    << "(error) The database did not answer a query within 2 seconds (server " << 5;
+        QTest::newRow("reset, unreachable for good")
+            << "reset" << "(error) The database cannot be reached any more (server " << 14;
+    }
     void serverRestartsMidExport()
     {
+        QFETCH(QString, fault);
+        QFETCH(QString, line);
+        QFETCH(int, seconds);
         ExportFixture d;
+        QProcess proxy; // ends before the fixture drops the database
+        proxy.start("python3",
+                    {TARNWICK_SOURCE_DIR "/tests/support/fault_proxy.py", QString::number(PostgresDatabase::port())});
+        QVERIFY(proxy.waitForReadyRead(10000));
+        const int proxyPort = proxy.readLine().trimmed().toInt();
+        QVERIFY(proxyPort > 0);
+        d.app.strConnectionString = PostgresDatabase::connectionString(d.pg.name(), "tarnwick_reader",
+                                                                       PostgresDatabase::readerPassword(), proxyPort);
+        d.app.ownersPerChunk = 10; // chunks are still read after the fault
+        setReadLimits(2, 2);
         demo::GeneratorOptions options;
         options.subscribers = 120;
         demo::generateOrganisation(*d.db, options);
@@ -411,24 +454,47 @@ private Q_SLOTS:
         QVERIFY(d.grid.Rows() > 100);
         QCOMPARE(d.run.run(d.env.path("clean.csv")), ExportRun::Result::Completed);
         QVERIFY(d.log().filter("(error)").isEmpty());
+        const QByteArray previous = "previous\r\n";
+        QVERIFY(!writeFile(d.env.path("faulted.csv"), previous).isEmpty());
 
         QProcess starter;
+        QElapsedTimer sinceFault;
         int yields = 0;
-        std::function<void()> restart = [&] {
+        std::function<void()> strike = [&] {
             if (++yields < d.grid.Rows() / 2) { // half way through
-                d.onYield = restart;
+                d.onYield = strike;
                 return;
             }
-            QVERIFY(PostgresDatabase::controlServer("stop").isEmpty());
-            const QStringList start = PostgresDatabase::serverCommand("start");
-            starter.start("bash", QStringList{"-c", "sleep 1 && exec \"$@\"", "start"} + start);
+            sinceFault.start();
+            if (fault == "restart") {
+                QVERIFY(PostgresDatabase::controlServer("stop").isEmpty());
+                const QStringList start = PostgresDatabase::serverCommand("start");
+                starter.start("bash", QStringList{"-c", "sleep 1 && exec \"$@\"", "start"} + start);
+            } else {
+                ::kill(pid_t(proxy.processId()), fault == "black hole" ? SIGUSR1 : SIGUSR2);
+            }
         };
-        d.onYield = restart;
-        QCOMPARE(d.run.run(d.env.path("restarted.csv")), ExportRun::Result::Completed);
-        QVERIFY(starter.waitForFinished(60000) && starter.exitCode() == 0);
-        QVERIFY2(d.log().filter("(error)").isEmpty(), qPrintable(d.log().filter("(error)").join('\n')));
-        QCOMPARE(readFile(d.env.path("restarted.csv")), readFile(d.env.path("clean.csv")));
-        QVERIFY(readFile(d.env.path("clean.csv")).count('\n') > 1000);
+        d.onYield = strike;
+        const ExportRun::Result result = d.run.run(d.env.path("faulted.csv"));
+        const qint64 elapsed = sinceFault.elapsed();
+        setReadLimits(kDefaultConnectSeconds, kDefaultStatementSeconds);
+        QVERIFY2(elapsed < seconds * 1000, qPrintable(QString::number(elapsed)));
+        const QStringList errors = d.log().filter("(error)");
+        if (line.isEmpty()) {
+            QVERIFY(starter.waitForFinished(60000) && starter.exitCode() == 0);
+            QCOMPARE(result, ExportRun::Result::Completed);
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+            QCOMPARE(readFile(d.env.path("faulted.csv")), readFile(d.env.path("clean.csv")));
+            QVERIFY(readFile(d.env.path("clean.csv")).count('\n') > 1000);
+            return;
+        }
+        QCOMPARE(result, ExportRun::Result::Stopped);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(line + "127.0.0.1:" + QString::number(proxyPort) + ", database ") &&
+                     errors[0].endsWith(" subscribers and " + d.env.path("faulted.csv") + " was not replaced"),
+                 qPrintable(errors[0]));
+        QCOMPARE(readFile(d.env.path("faulted.csv")), previous);
+        QCOMPARE(d.texts().last(), errors[0].mid(8)); // told as well
     }
 #endif
 
@@ -453,6 +519,8 @@ private Q_SLOTS:
         row("an argument", "--all|-o|o.csv|x", "Unexpected argument: x");
         row("summary in another format", "--all|-o|o.csv|--summary=xml", "--summary takes json, not xml");
         row("unknown encoding", "--all|-o|o.csv|--encoding=latin9", "--encoding takes utf-8 or code-page");
+        row("timeout of no seconds", "--all|-o|o.csv|--timeout|0",
+            "--timeout takes a whole number of seconds from 1 up, not 0");
         row("range without a dash", "--range|100|-o|o.csv", "--range takes LOW-HIGH, for example --range 1000-1999");
         row("no selection", "-o|o.csv",
             "Choose the subscribers with one of --all, --range, --csv, --cos, --name-contains, --cos-contains");
@@ -782,16 +850,23 @@ private Q_SLOTS:
 
     // A run stopped in its middle: SIGINT and SIGTERM end it in order (no new file, one line in the log saying how
     // far it came, the log closed, 128 + the signal); after kill -9 the previous file is still whole.
+    // With "locked", another program holds the database locked first, so the run waits in a read: a signal
+    // cancels it within a second; without one, --timeout ends the run with one error line.
     void interruptedMidRun_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGKILL") << SIGKILL;
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("SIGINT") << SIGINT << false;
+        QTest::newRow("SIGTERM") << SIGTERM << false;
+        QTest::newRow("SIGKILL") << SIGKILL << false;
+        QTest::newRow("SIGINT in a locked read") << SIGINT << true;
+        QTest::newRow("SIGTERM in a locked read") << SIGTERM << true;
+        QTest::newRow("a lock held past --timeout") << 0 << true;
     }
     void interruptedMidRun()
     {
         QFETCH(int, signal);
+        QFETCH(bool, locked);
         TestEnvironment env;
         demo::GeneratorOptions options;
         options.subscribers = 2000;
@@ -800,14 +875,35 @@ private Q_SLOTS:
         QVERIFY(!writeFile(env.path("o.csv"), previous).isEmpty());
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        startExportBinary(process, env.folder(), {"--all", "-o", "o.csv"}, TestEnvironment::registryText());
+        // One query per row: the next one after the lock waits on it.
+        const QStringList lockedRun{"--per-row-queries", "--timeout", "2"};
+        startExportBinary(process, env.folder(),
+                          QStringList{"--all", "-o", "o.csv"} + (locked ? lockedRun : QStringList()),
+                          TestEnvironment::registryText());
         QString shown;
         while (!shown.contains("[50 of ") && process.waitForReadyRead(60000))
             shown += QString::fromUtf8(process.readAll());
         QVERIFY2(shown.contains("[50 of "), qPrintable(shown));
-        QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
+        QProcess lock; // sqlite3 itself holds the lock until its input ends
+        QElapsedTimer waited;
+        if (locked) {
+            lock.start("sqlite3", {env.path("OrvaneDb")});
+            lock.write(".timeout 10000\nBEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+            QVERIFY(lock.waitForReadyRead(30000) && lock.readAll().contains("locked"));
+            waited.start();
+            if (signal != 0)
+                QTest::qWait(1500); // the run is in a read that cannot finish
+        }
+        const qint64 before = waited.isValid() ? waited.elapsed() : 0;
+        if (signal != 0)
+            QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
         QVERIFY(process.waitForFinished(60000));
+        const qint64 toEnd = waited.isValid() ? waited.elapsed() - before : 0;
         shown += QString::fromUtf8(process.readAll());
+        lock.closeWriteChannel();
+        lock.waitForFinished();
+        if (locked) // a signal ends the read within a second; the limit is two seconds, and one for the driver
+            QVERIFY2(signal != 0 ? toEnd < 1000 : toEnd >= 2000 && toEnd < 4500, qPrintable(QString::number(toEnd)));
 
         QCOMPARE(readFile(env.path("o.csv")), previous);
         QCOMPARE(QDir(env.folder()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv"));
@@ -816,6 +912,17 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        if (signal == 0) { // one line naming the wait and the database; the file kept
+            QCOMPARE(process.exitCode(), 1);
+            const QString log = newestLog(env.path("logs"));
+            const QStringList errors = log.split(u'\n').filter(QRegularExpression("^ *\\(error\\)"));
+            QVERIFY2(errors.size() == 1, qPrintable(errors.join(u'\n')));
+            const QRegularExpression stopped(
+                "\\(error\\) The database did not answer a query within 2 seconds \\(database OrvaneDb[^\r]*\\); the "
+                "export stopped after \\d+ of \\d+ subscribers and o.csv was not replaced\r\n$");
+            QVERIFY2(stopped.match(log).hasMatch(), qPrintable(log.right(300)));
+            return;
+        }
         QCOMPARE(process.exitCode(), 128 + signal);
         const QRegularExpression line("\\(error\\) Export interrupted after (\\d+) of (\\d+) subscribers; o.csv was "
                                       "not replaced\r\n$");
