@@ -7,7 +7,6 @@
 
 #include "base/Failure.h"
 #include "base/Recordset.h"
-#include "program/SharedServices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

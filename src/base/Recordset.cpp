@@ -3,6 +3,7 @@
 #include "base/BackgroundRead.h"
 #include "base/BlockRead.h"
 #include "base/Failure.h"
+#include "base/StepRunner.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -767,6 +768,22 @@ QString valueToText(const QVariant& value)
     if (value.metaType().id() == QMetaType::QByteArray)
         return QString::fromLocal8Bit(value.toByteArray());
     return value.toString();
+}
+
+QString GetFieldString(const Recordset& recordset, const QString& fieldName)
+{
+    return GetFieldString(recordset, recordset.columnIndex(fieldName));
+}
+
+QString GetFieldString(const Recordset& recordset, int column)
+{
+    QString result;
+    StepRunner().run([&] {
+        const QVariant value = recordset.value(column);
+        if (!value.isNull())
+            result = valueToText(value);
+    });
+    return result;
 }
 
 void closeThreadConnections()

@@ -87,6 +87,9 @@ private:
 // Converts a database value to text as the old runtime did: numbers in plain
 // decimal, texts unchanged. The value must not be null.
 QString valueToText(const QVariant& value);
+// The field's value as text; empty for a null value, a missing field or no current row.
+QString GetFieldString(const Recordset& recordset, const QString& fieldName);
+QString GetFieldString(const Recordset& recordset, int column);
 
 // Why the reads of a run were stopped. Not a Failure: a run does not go on
 // to its next step after it, it ends (see StoppableReads).

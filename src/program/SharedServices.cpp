@@ -1,6 +1,5 @@
 #include "program/SharedServices.h"
 
-#include "base/Recordset.h"
 #include "base/StepRunner.h"
 #include "base/UserInterface.h"
 #include "log/Logging.h"
@@ -63,22 +62,6 @@ void SharedServices::ViewInTextEditor(const QString& path)
 {
     if (!m_shell.openInTextEditor(path))
         m_ui.showMessage(QStringLiteral("Unable to open a text editor on the file at:") + path);
-}
-
-QString GetFieldString(const Recordset& recordset, const QString& fieldName)
-{
-    return GetFieldString(recordset, recordset.columnIndex(fieldName));
-}
-
-QString GetFieldString(const Recordset& recordset, int column)
-{
-    QString result;
-    StepRunner().run([&] {
-        const QVariant value = recordset.value(column);
-        if (!value.isNull())
-            result = valueToText(value);
-    });
-    return result;
 }
 
 } // namespace tarnwick

@@ -5,7 +5,6 @@
 namespace tarnwick {
 
 class Logging;
-class Recordset;
 class Shell;
 class UserInterface;
 struct ProgramInfo;
@@ -33,9 +32,5 @@ private:
     Logging& m_log;
     const ProgramInfo& m_program;
 };
-
-// The field's value as text; empty for a null value, a missing field or no current row.
-QString GetFieldString(const Recordset& recordset, const QString& fieldName);
-QString GetFieldString(const Recordset& recordset, int column);
 
 } // namespace tarnwick

@@ -3,7 +3,6 @@
 #include "DemoDatabase.h"
 #include "base/Failure.h"
 #include "base/Recordset.h"
-#include "program/SharedServices.h"
 
 #include <QSqlDatabase>
 #include <QTest>
