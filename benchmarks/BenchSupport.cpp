@@ -182,6 +182,12 @@ LargeDatabase::LargeDatabase(const QStringList& args)
             folder = QFileInfo(args[i + 1]).absoluteFilePath();
         else if (args[i] == QLatin1String("--subscribers"))
             options.subscribers = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--id-length"))
+            options.subscriberIdLength = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--members-per-list"))
+            options.membersPerList = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--big-list"))
+            options.bigListMembers = args[i + 1].toInt();
     }
     QDir().mkpath(folder);
     if (!path.isEmpty())

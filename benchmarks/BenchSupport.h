@@ -56,7 +56,9 @@ void copyIntoPostgres(const QString& sqlitePath, const QString& name, int server
 QString postgresConnectionString(const QString& name, int port);
 int postgresServerPort();
 
-// --database FILE (reuse), --keep FOLDER (build there and keep), --subscribers N.
+// --database FILE (reuse), --keep FOLDER (build there and keep), --subscribers N,
+// and hostile shapes: --id-length N (subscriber ids that long), --members-per-list N
+// (average), --big-list N (one more list with N members).
 struct LargeDatabase
 {
     explicit LargeDatabase(const QStringList& args);

@@ -2,6 +2,7 @@
 // query (the walks as written) and in sets, measured in one run:
 //   bench_export [--database FILE | --subscribers N] [--keep FOLDER]
 //                [--postgres [--delay-ms MS]] [--paths per-row,sets] [--rounds N]
+//                [--id-length N] [--members-per-list N] [--big-list N]
 // Builds the large database (10,000 owners, about 450,000 memberships) in a
 // temporary folder unless one is given. Each path runs in a process of its
 // own (so its peak memory is its own): "All Subscribers" fills the grid, then
@@ -15,6 +16,10 @@
 // Rounds (3 on SQLite, 1 on PostgreSQL unless given) run the paths and the
 // floor in turn; each ratio is taken within a round and the median printed,
 // so that a machine whose speed drifts does not move it.
+// The hostile shapes, for peak memory: one list of a million members
+//   bench_export --big-list 1000000 --keep /tmp/biglist --rounds 1
+// and a thousand owners with 70,000-character ids (about 600 MB)
+//   bench_export --subscribers 1000 --id-length 70000 --members-per-list 1 --keep /tmp/longids --rounds 1
 #include "BenchSupport.h"
 #include "DelayProxy.h"
 

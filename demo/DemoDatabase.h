@@ -79,6 +79,8 @@ struct GeneratorOptions
     unsigned seed = 20101005;
     bool awkwardData = true;         // the odd rows real servers hold
     bool awkwardNames = false;       // every display and list name one that trips readers of the CSV
+    int subscriberIdLength = 36;     // longer: subscriber ids padded to this many characters
+    int bigListMembers = 0;          // more than 0: the first subscriber also owns one list this long
 };
 
 // Options for the large benchmark database: 10,000 subscribers, about

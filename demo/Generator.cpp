@@ -140,6 +140,8 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
             alias += QString::number(n + 1);
         DemoDatabase::Subscriber s;
         s.objectId = ids.next();
+        if (s.objectId.size() < options.subscriberIdLength)
+            s.objectId += QString(options.subscriberIdLength - s.objectId.size(), QLatin1Char('0'));
         s.alias = alias;
         s.firstName = first;
         s.lastName = last;
@@ -209,6 +211,17 @@ GeneratorSummary generateOrganisation(DemoDatabase& db, const GeneratorOptions& 
                 summary.memberships += 2;
             }
         }
+    }
+    if (options.bigListMembers > 0 && !subscribers.isEmpty()) {
+        const QString listId = ids.next();
+        db.addPrivateList(listId, subscribers[0].id, QStringLiteral("everyone"), QStringLiteral("Everyone"),
+                          QStringLiteral("99"));
+        ++summary.privateLists;
+        for (int m = 0; m < options.bigListMembers; ++m) {
+            const Entry& sub = subscribers[m % subscribers.size()];
+            db.addMember(listId, 1, sub.id, sub.alias, sub.displayName);
+        }
+        summary.memberships += options.bigListMembers;
     }
     if (options.awkwardNames) {
         // SQLite drops a leading U+FEFF from bound UTF-16 text (it reads it as a byte-order mark): SQL puts it there.

@@ -18,6 +18,21 @@ inline QString sqlQuoted(const QString& value)
 // Reading in sets: at most this many keys go into one key table (or one chunk
 // of CSV lines), under SQLite's limit of 500 terms in a compound SELECT.
 inline constexpr qsizetype kKeysPerQuery = 400;
+// ... and at most about this many characters of them: ids can be long, and a
+// statement holds its text several times over on the way to the server.
+inline constexpr qsizetype kKeyCharactersPerQuery = 256 * 1024;
+
+// How many of `keys` from `first` on go into one query: at least one, at most
+// `most`, and no more once their length reaches `characters`.
+inline qsizetype keysInBatch(const QStringList& keys, qsizetype first, qsizetype most,
+                             qsizetype characters = kKeyCharactersPerQuery)
+{
+    qsizetype n = 0;
+    qsizetype length = 0;
+    while (first + n < keys.size() && n < qMax<qsizetype>(most, 1) && (n == 0 || length < characters))
+        length += keys[first + n++].size();
+    return n;
+}
 
 // A table of keys for a derived table, in standard SQL every product database
 // takes: "SELECT 0 AS KeyNumber, 'a' AS KeyText UNION ALL SELECT 1, 'b' ...".

@@ -153,8 +153,9 @@ const QString kListKey = QStringLiteral("TarnwickListKey");
 void forEachKeyed(const QStringList& keys, const QString& before, const QString& after, const QString& connectionString,
                   const std::function<void(const QString&, const Recordset&)>& handle)
 {
-    for (qsizetype first = 0; first < keys.size(); first += kKeysPerQuery) {
-        const QStringList some = keys.mid(first, kKeysPerQuery);
+    for (qsizetype first = 0, n = 0; first < keys.size(); first += n) {
+        n = keysInBatch(keys, first, kKeysPerQuery);
+        const QStringList some = keys.mid(first, n);
         Recordset rows;
         rows.open(before + QLatin1Char('(') + sqlKeyTable(some) + QStringLiteral(") o") + after, connectionString);
         for (rows.moveFirst(); !rows.atEnd(); rows.moveNext())
@@ -226,14 +227,19 @@ void PrivateListWalk::expectOwners(const QStringList& ownerObjectIds)
 
 std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsizetype first)
 {
-    // This owner and the next ones, up to a chunk of distinct ids.
+    // This owner and the next ones, up to a chunk of distinct ids, by their
+    // number and their length.
     QStringList owners;
     QSet<QString> seen;
     qsizetype i = first;
-    for (; i < m_owners.size() && owners.size() < qMax<qsizetype>(m_app.ownersPerChunk, 1); ++i) {
+    qsizetype characters = 0;
+    for (; i < m_owners.size() && owners.size() < qMax<qsizetype>(m_app.ownersPerChunk, 1) &&
+           (owners.isEmpty() || characters < m_app.idCharactersPerChunk);
+         ++i) {
         if (!seen.contains(m_owners[i])) {
             seen.insert(m_owners[i]);
             owners.append(m_owners[i]);
+            characters += m_owners[i].size();
         }
     }
     while (i < m_owners.size() && seen.contains(m_owners[i]))
@@ -247,9 +253,10 @@ std::unique_ptr<PrivateListWalk::ChunkRead> PrivateListWalk::startChunkRead(qsiz
     const QString& connection = m_app.strConnectionString;
     BackgroundRead<std::unique_ptr<Chunk>> lists(
         *m_listReader, [owners, connection] { return readChunk(owners, connection, ChunkPart::Lists, nullptr); });
-    BackgroundRead<std::unique_ptr<Chunk>> members(*m_memberReader, [owners, connection, known = m_extensions.get()] {
-        return readChunk(owners, connection, ChunkPart::Members, known);
-    });
+    BackgroundRead<std::unique_ptr<Chunk>> members(
+        *m_memberReader, [owners, connection, known = m_extensions.get(), idCharacters = m_app.idCharactersPerChunk] {
+            return readChunk(owners, connection, ChunkPart::Members, known, idCharacters);
+        });
     return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(lists), std::move(members)});
 }
 
@@ -289,7 +296,7 @@ const PrivateListWalk::Chunk* PrivateListWalk::chunkFor(const QString& ownerObje
 
 std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QStringList& owners,
                                                                    const QString& connectionString, ChunkPart part,
-                                                                   Extensions* known)
+                                                                   Extensions* known, qsizetype idCharacters)
 {
     auto chunk = std::make_unique<Chunk>();
     const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
@@ -297,7 +304,7 @@ std::unique_ptr<PrivateListWalk::Chunk> PrivateListWalk::readChunk(const QString
         if (part == ChunkPart::Lists)
             readLists(*chunk, owners, ofOwners, connectionString);
         else
-            readMembers(*chunk, ofOwners, connectionString, *known);
+            readMembers(*chunk, ofOwners, connectionString, *known, idCharacters);
     });
     return chunk;
 }
@@ -335,18 +342,25 @@ void PrivateListWalk::readLists(Chunk& chunk, const QStringList& owners, const Q
 }
 
 void PrivateListWalk::readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString,
-                                  Extensions& known)
+                                  Extensions& known, qsizetype idCharacters)
 {
     QStringList listIds;
     {
+        qsizetype characters = 0;
         QSet<QString> seen;
         Recordset lists;
         lists.open(QStringLiteral("SELECT l.PersonalDListOBjectID FROM vw_PersonalDList l") + ofOwners,
                    connectionString);
         for (lists.moveFirst(); !lists.atEnd(); lists.moveNext()) {
-            if (!lists.value(0).isNull() && insertNew(seen, lists.text(0)))
+            if (!lists.value(0).isNull() && insertNew(seen, lists.text(0))) {
                 listIds.append(lists.text(0));
+                characters += listIds.back().size();
+            }
         }
+        // Owners of many lists with long ids: their members are asked one
+        // list at a time rather than with a statement of megabytes.
+        if (characters > 4 * qMax<qsizetype>(idCharacters, 1))
+            throw Failure(ErrorNumber::DatabaseError, QStringLiteral("The lists' ids are too long to read together"));
     }
     if (listIds.isEmpty())
         return;

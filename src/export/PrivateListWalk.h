@@ -125,10 +125,12 @@ private:
     // thread of its own, so that a read holds nothing of the walk's.
     enum class ChunkPart { Lists, Members };
     static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString, ChunkPart part,
-                                            Extensions* known);
+                                            Extensions* known, qsizetype idCharacters = 0);
     static void readLists(Chunk& chunk, const QStringList& owners, const QString& ofOwners,
                           const QString& connectionString);
-    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString, Extensions& known);
+    // More than 4 x `idCharacters` of list ids: the chunk is walked one row at a time.
+    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString, Extensions& known,
+                            qsizetype idCharacters);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;

@@ -48,6 +48,9 @@ struct AppContext
     // small, enough that a database which scans a whole table for a chunk
     // does so a few times only. Tests lower it to cross chunks on small data.
     qsizetype ownersPerChunk = 1000;
+    // ... and no more once their ids reach this many characters: ids of any
+    // length keep a chunk's statements and rows small.
+    qsizetype idCharactersPerChunk = 256 * 1024;
 };
 
 } // namespace tarnwick
