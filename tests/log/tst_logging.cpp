@@ -122,6 +122,8 @@ private Q_SLOTS:
         touch(folder + "/gone_any_name.dat", QDateTime(today.addDays(-400), QTime(12, 0)));
         touch(folder + "/gone_read_only.TXT", old);
         touch(folder + "/subfolder/old.TXT", old);
+        const timeval oldTimes[2] = {{old.toSecsSinceEpoch(), 0}, {old.toSecsSinceEpoch(), 0}};
+        QVERIFY(::utimes(QFile::encodeName(folder + "/subfolder"), oldTimes) == 0); // an old folder stays all the same
         QVERIFY(QFile::setPermissions(folder + "/gone_read_only.TXT", QFileDevice::ReadOwner));
         QVERIFY(QDir().mkdir(env.path("outside")));
         const QString target = env.path("outside/old.txt"); // old, read-only, setuid: a link to it must change nothing
