@@ -483,7 +483,8 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--count", type=int, default=54, help="mutants in the sample (default 54: six per file)")
     p.add_argument("--seed", default="1", help="chooses the sample (default 1)")
-    p.add_argument("--only", action="append", metavar="FILE", help="only the sample's mutants of FILE")
+    p.add_argument("--only", action="append", metavar="FILE",
+                   help="only the sample's mutants of FILE; repeat it for several files")
     p.add_argument("--limit", type=int, help="try at most N mutants of the sample, in order")
     p.add_argument("--list", action="store_true", help="print the sample without building anything")
     p.add_argument("--build", default="build", help="the configured build folder (default build)")

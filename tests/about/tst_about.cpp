@@ -40,8 +40,7 @@ private Q_SLOTS:
         auto* menu = child<QMenu>(dialog, "mnuSelectLanguage");
         QTRY_VERIFY(menu && menu->isVisible());
         QCOMPARE(menu->actions().size(), 1);
-        // Choosing the placeholder changes nothing.
-        menu->actions().first()->trigger();
+        menu->actions().first()->trigger(); // the placeholder changes nothing
         menu->hide();
         // The link is reached with Tab and opens with Space as well.
         QVERIFY(QTest::qWaitForWindowActive(&dialog));

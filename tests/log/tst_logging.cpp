@@ -84,11 +84,6 @@ private Q_SLOTS:
         row("bare word", "error warning", 0, 0);
         row("driver failure text", "Error in ExportData on frmDumpInfo:Overflow", 0, 0);
         row("marker inside a name", "[3 of 9] Ops (error) team (warning)", 0, 0);
-        row("marker inside a list name", "        Processing private list=(error)s", 0, 0);
-        row("formula cells named",
-            "Names and aliases a spreadsheet would read as formulas (...): 2, written as they "
-            "are; the first: \"@(error)\", \"\\t(warning)\"",
-            0, 0);
         row("errors past 16 bits", "(error) row", 1, 0, 40000);
         row("warnings past 16 bits", "    (warning) row", 0, 1, 40000);
     }
@@ -127,6 +122,8 @@ private Q_SLOTS:
         touch(folder + "/gone_any_name.dat", QDateTime(today.addDays(-400), QTime(12, 0)));
         touch(folder + "/gone_read_only.TXT", old);
         touch(folder + "/subfolder/old.TXT", old);
+        const timeval oldTimes[2] = {{old.toSecsSinceEpoch(), 0}, {old.toSecsSinceEpoch(), 0}};
+        QVERIFY(::utimes(QFile::encodeName(folder + "/subfolder"), oldTimes) == 0); // an old folder stays all the same
         QVERIFY(QFile::setPermissions(folder + "/gone_read_only.TXT", QFileDevice::ReadOwner));
         QVERIFY(QDir().mkdir(env.path("outside")));
         const QString target = env.path("outside/old.txt"); // old, read-only, setuid: a link to it must change nothing

@@ -4,12 +4,9 @@
 
 #include "select/NumberText.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include <clocale>
-#include <cmath>
-#include <cstdlib>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
@@ -75,9 +72,8 @@ private Q_SLOTS:
         row("reversed", 2, u"200-100"_s, none, order);
         row("negative", 2, u"-5-100"_s, none, order);
         // Text the value cannot read whole is refused, never read as its first digits or as 0 (numberTexts holds
-        // the rule over many more texts); either bound.
+        // the rule over more texts); either bound.
         row("letters", 2, u"abc-100"_s, none, invalid);
-        row("group separators", 2, u"1,000-2,000"_s, none, invalid);
         row("empty", 2, u"1-"_s, none, invalid);
         row("all, none of types 1 and 3", 1, {}, none, {u"No subscribers found in database!"_s}, {},
             u"WHERE SubscriberType=2"_s);
@@ -125,11 +121,11 @@ private Q_SLOTS:
             const int dash = input.indexOf(u'-', 1);
             const QString csv = mode == 6 ? writeFile(b.env.path(u"in.csv"_s), input.toUtf8()) : u""_s;
             const SelectionRequest request{mode, input.left(dash), input.mid(dash + 1), csv, input, input, input};
+            const qint64 before = databaseQueryCount();
             if (mode == 0) {
                 b.selection.AddUserToGrid(input);
             } else {
                 b.grid.AddItem(u"stale"_s); // a load replaces what the grid held
-                const qint64 before = databaseQueryCount();
                 QCOMPARE(b.selection.fillGrid(request), aliases.size());
                 if (!perRow && !aliases.isEmpty() && mode != 6 && view.isEmpty()) // the rows with their lookups
                     QCOMPARE(databaseQueryCount() - before, 1);
@@ -150,48 +146,42 @@ private Q_SLOTS:
                 reference = seen;
             else if (!reference.isEmpty())
                 QCOMPARE(seen, reference);
+            if (view.isEmpty() && databaseQueryCount() == before)
+                break; // refused before any query: the set path has nothing of its own to run
         }
     }
 
 #ifndef SELECT_ON_POSTGRES
-    // The numeric test accepts a text exactly when the value reading takes it whole, and then strtod on the
-    // blank-trimmed text reads the same number: over hand-picked texts and many random ones from a fixed seed.
+    // The numeric test and the value read in the C notation whatever the locale; the fuzz target compares both with
+    // strtod over any text. A number must be whole, blanks and tabs around aside; the value is its longest prefix.
+    void numberTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<double>("value");
+        const std::tuple<const char16_t*, bool, double> rows[] = {
+            {u"", false, 0},           {u" ", false, 0},     {u" 12 ", true, 12},     {u"\t-3.5e2\t", true, -350},
+            {u"+7", true, 7},          {u"09", true, 9},     {u".5", true, 0.5},      {u"5.", true, 5},
+            {u".", false, 0},          {u"-", false, 0},     {u"1E3", true, 1000},    {u"2e-2", true, 0.02},
+            {u"12e", false, 12},       {u"1e+", false, 1},   {u"1e-2x", false, 0.01}, {u"1,000", false, 1},
+            {u"\u00a01050", false, 0}, {u"\n1", false, 0},   {u"1\r", false, 1},      {u"inf", false, 0},
+            {u"0x10", false, 0},       {u"1e999", false, 0}, {u"\uff11", false, 0},   {u"e5", false, 0},
+            {u"1e-400", false, 0}};
+        for (const auto& [text, whole, value] : rows) {
+            QString tag; // the text with anything unprintable spelled out
+            for (const QChar c : QString::fromUtf16(text))
+                tag += c.unicode() > 32 && c.unicode() < 127 ? QString(c)
+                                                             : u"\\u%1"_s.arg(int(c.unicode()), 4, 16, QChar(u'0'));
+            QTest::newRow(qPrintable(u'"' + tag + u'"')) << QString::fromUtf16(text) << whole << value;
+        }
+    }
     void numberTexts()
     {
-        std::setlocale(LC_NUMERIC, "C");
-        const QRegularExpression number(u"^[ \t]*[+-]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][+-]?[0-9]+)?[ \t]*\\z"_s);
-        const QStringList pieces{u"0"_s,  u"1"_s,  u"7"_s, u"09"_s, u"."_s, u"e"_s,      u"E"_s,
-                                 u"+"_s,  u"-"_s,  u" "_s, u"\t"_s, u","_s, u"\u00a0"_s, u"\n"_s,
-                                 u"\r"_s, u"\v"_s, u"a"_s, u"x"_s,  u"e5"_s};
-        QStringList texts{u""_s,     u" "_s,          u"1,000"_s, u"\u00a01050"_s, u"\n1"_s,    u"1\r"_s,   u"\v1"_s,
-                          u" 12 "_s, u"\t-3.5e2\t"_s, u".5"_s,    u"5."_s,         u"."_s,      u"12e"_s,   u"1e+"_s,
-                          u"inf"_s,  u"nan"_s,        u"0x10"_s,  u"1e999"_s,      u"1e-400"_s, u"\uff11"_s};
-        QRandomGenerator random(20261207);
-        for (int i = 0; i < 50000; ++i) {
-            QString text;
-            for (int length = random.bounded(9); length > 0; --length)
-                text += pieces[random.bounded(int(pieces.size()))];
-            texts << text;
-        }
-        int accepted = 0;
-        for (const QString& text : std::as_const(texts)) {
-            const bool numeric = isNumericText(text);
-            const NumberReading reading = readNumber(text);
-            QVERIFY2(numeric == reading.whole && leadingNumber(text) == reading.value, qPrintable(text));
-            const QByteArray trimmed = text.toLatin1().trimmed();
-            char* end = nullptr;
-            const double independent = std::strtod(trimmed.constData(), &end);
-            // Beyond a double's range: infinite, or a mantissa with a digit that is not 0 read as 0.
-            const QString mantissa = QString::fromLatin1(trimmed).section(QRegularExpression(u"[eE]"_s), 0, 0);
-            const bool beyond =
-                !std::isfinite(independent) || (independent == 0 && mantissa.contains(QRegularExpression(u"[1-9]"_s)));
-            QVERIFY2(numeric == (number.match(text).hasMatch() && !beyond), qPrintable(text));
-            if (!numeric)
-                continue;
-            ++accepted;
-            QVERIFY2(end == trimmed.constData() + trimmed.size() && independent == reading.value, qPrintable(text));
-        }
-        QVERIFY(accepted > 1000); // the random texts reach the numbers, not only the refusals
+        QFETCH(QString, text);
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // a comma locale, where one is installed, changes nothing
+        const auto restore = qScopeGuard([] { std::setlocale(LC_NUMERIC, "C"); });
+        QTEST(isNumericText(text), "whole");
+        QTEST(leadingNumber(text), "value");
     }
 #endif
 
@@ -270,6 +260,7 @@ private Q_SLOTS:
             writeFile(b.env.path(u"in.csv"_s), file);
             const qint64 before = databaseQueryCount();
             CsvSubscriberImport(b.selection).run(path == u"-"_s ? QString() : b.env.path(path));
+            const bool queried = databaseQueryCount() != before;
             if (!perRow) // by extension, then by alias, for each chunk of lines
                 QVERIFY2(databaseQueryCount() - before <= 2 * (lines / 400 + 1),
                          qPrintable(QString::number(databaseQueryCount() - before)));
@@ -293,6 +284,8 @@ private Q_SLOTS:
                 reference = seen;
             else if (!reference.isEmpty())
                 QCOMPARE(seen, reference);
+            if (!queried)
+                break; // refused before any query, as in selections
         }
     }
 };
