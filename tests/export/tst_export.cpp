@@ -475,6 +475,7 @@ private Q_SLOTS:
                 const QStringList start = PostgresDatabase::serverCommand("start");
                 starter.start("bash", QStringList{"-c", "sleep 1 && exec \"$@\"", "start"} + start);
             } else {
+                QVERIFY(proxy.processId() > 0); // kill(0, ...) would signal this test's whole process group
                 ::kill(pid_t(proxy.processId()), fault == "black hole" ? SIGUSR1 : SIGUSR2);
             }
         };
@@ -900,7 +901,8 @@ private Q_SLOTS:
         }
         const qint64 before = waited.isValid() ? waited.elapsed() : 0;
         if (signal != 0)
-            QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
+            // A process that has ended has id 0, and kill(0, ...) would signal this test's whole process group.
+            QVERIFY(process.processId() > 0 && ::kill(pid_t(process.processId()), signal) == 0);
         QVERIFY(process.waitForFinished(60000));
         const qint64 toEnd = waited.isValid() ? waited.elapsed() - before : 0;
         shown += QString::fromUtf8(process.readAll());
