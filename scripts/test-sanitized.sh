@@ -12,6 +12,7 @@ cmake -S "$root" -B "$build" -G Ninja -DTARNWICK_WERROR=ON -DCMAKE_CXX_COMPILER=
 cmake --build "$build" -j "$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp"
 # Left out: the mingw syntax check and the Wine suite (no code of ours runs
 # sanitized there), and the X11 window-manager test, whose X keyboard library
 # reads past a string ASan's strict checks hold it to.

@@ -394,6 +394,17 @@ bool ranOutWaitingForLock(QSqlDatabase& db, const QSqlError& error)
            describe(error).contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
+// Connects one thread at a time: PostgreSQL's driver sets and restores the
+// process's locale while it connects, and two threads connecting at once
+// read a locale name the other has freed (AddressSanitizer caught it when a
+// chunk's list and member readers connected together).
+bool openOneAtATime(QSqlDatabase& db)
+{
+    static std::mutex connecting;
+    const std::lock_guard lock(connecting);
+    return db.open();
+}
+
 // Opens the connection with this process's limits. SQLite waits for a lock
 // another program holds through its driver's busy handler, whose limit is
 // an option of the connection string: a held lock is waited for as long as
@@ -409,7 +420,7 @@ bool openConnection(QSqlDatabase& db, const QString& connectionString)
         sqlite = sqliteStrings().count(connectionString) > 0;
     }
     db.setDatabaseName(sqlite ? connectionString + lockWait : connectionString);
-    if (!db.open())
+    if (!openOneAtATime(db))
         return false;
     if (!sqlite && isSqlite(db)) {
         {
@@ -418,7 +429,7 @@ bool openConnection(QSqlDatabase& db, const QString& connectionString)
         }
         db.close();
         db.setDatabaseName(connectionString + lockWait);
-        if (!db.open())
+        if (!openOneAtATime(db))
             return false;
         sqlite = true;
     }
