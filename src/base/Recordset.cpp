@@ -165,16 +165,23 @@ public:
         wait.cancelled = false;
         m_started.start();
     }
-    // The statement is done with (and about to be freed): no deadline, and
-    // no cancel still holding it.
-    void end()
+    // The statement is about to be freed: no cancel may still hold it. The
+    // deadline stays, because freeing it can wait on the server too (a driver
+    // drains what it was sent); past it, the read is left behind.
+    void release()
     {
         Reads& all = reads();
         std::unique_lock lock(all.mutex);
         all.cancelDone.wait(lock, [&] { return all.waits[m_id].cancelsRunning == 0; });
-        Wait& wait = all.waits[m_id];
-        wait.seconds = 0;
-        wait.statement = SQL_NULL_HSTMT;
+        all.waits[m_id].statement = SQL_NULL_HSTMT;
+    }
+    // The statement is freed: no deadline.
+    void end()
+    {
+        release();
+        Reads& all = reads();
+        const std::lock_guard lock(all.mutex);
+        all.waits[m_id].seconds = 0;
     }
     // A failure of the read in hand (`ranOut`: known to be its limit): when reads are stopped, or its limit
     // was met, the stop instead of the failure.
@@ -554,6 +561,8 @@ QSqlError fetchAll(QSqlDatabase& db, const QString& sql, WaitMark& wait, BlockRe
     const auto done = [&](const QSqlError& error) {
         if (error.isValid())
             out = BlockReadResult();
+        wait.release();
+        query.clear(); // frees the statement within the read's limit
         wait.end();
         return error;
     };
