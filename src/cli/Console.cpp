@@ -3,48 +3,14 @@
 #include "select/SubscriberSelection.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
 
 namespace tarnwick {
 
 Console::Console(QIODevice& device, bool live, std::function<int()> columns)
     : m_device(device), m_encoder(QStringConverter::System), m_live(live), m_columns(std::move(columns))
 {
-}
-
-int Console::terminalColumns(std::FILE* stream)
-{
-#ifdef Q_OS_WIN
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    if (GetConsoleScreenBufferInfo(handle, &info))
-        return info.srWindow.Right - info.srWindow.Left + 1;
-#else
-    winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-#endif
-    return 80;
-}
-
-bool Console::isTerminal(std::FILE* stream)
-{
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
 }
 
 void Console::write(const QString& text)

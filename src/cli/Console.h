@@ -8,7 +8,6 @@
 #include <QIODevice>
 #include <QStringEncoder>
 
-#include <cstdio>
 #include <functional>
 
 namespace tarnwick {
@@ -26,10 +25,6 @@ public:
     // Redraws the status line (live only).
     void status(const QString& text);
     void endStatus();
-
-    static bool isTerminal(std::FILE* stream);
-    // The width of the terminal `stream` writes to; 80 when it cannot be read.
-    static int terminalColumns(std::FILE* stream);
 
 private:
     void write(const QString& text);

@@ -5,6 +5,7 @@
 #include "cli/ExportCommand.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Terminal.h"
 #include "program/AppContext.h"
 #include "tarnwick_version.h"
 
@@ -37,8 +38,8 @@ int main(int argc, char** argv)
     if (!errorStream.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered,
                           QFileDevice::DontCloseHandle))
         return tarnwick::ExitStatus::NotRun;
-    tarnwick::Console console(errorStream, tarnwick::Console::isTerminal(stderr),
-                              [] { return tarnwick::Console::terminalColumns(stderr); });
+    tarnwick::Console console(errorStream, tarnwick::Terminal::isTerminal(stderr),
+                              [] { return tarnwick::Terminal::columns(stderr); });
 
     const tarnwick::ExportCommandOptions options =
         tarnwick::parseExportArguments(application.arguments().mid(1));

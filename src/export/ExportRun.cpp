@@ -3,11 +3,11 @@
 #include "base/Recordset.h"
 #include "base/StepRunner.h"
 #include "base/UserInterface.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "program/AppContext.h"
 #include "select/SelectionGrid.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -26,18 +26,6 @@ const QString kForm = QStringLiteral("Form frmDumpInfo");
 QString withSignBlank(int number)
 {
     return QLatin1Char(' ') + QString::number(number);
-}
-
-// The same file, as the file system compares names.
-bool samePath(const QString& a, const QString& b)
-{
-#ifdef Q_OS_WIN
-    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath())
-               .compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), cs) == 0;
 }
 
 // Clears the running mark however the run ends.
@@ -177,7 +165,7 @@ ExportRun::Result ExportRun::run(const QString& txtSavePath)
     StepRunner steps(report);
     const QString logPath = m_app.log.GenerateNewLogFileName();
     // Refused before anything is opened: the output would take the log's place.
-    if (samePath(txtSavePath, logPath)) {
+    if (FileSystem::samePath(txtSavePath, logPath)) {
         m_app.ui.showMessage(outputIsLogMessage(txtSavePath), kAppTitle);
         return Result::OutputIsLog;
     }

@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -37,6 +39,17 @@ Failure numbered(int number)
 }
 
 } // namespace
+
+bool samePath(const QString& a, const QString& b)
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath())
+               .compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), cs) == 0;
+}
 
 #ifdef Q_OS_WIN
 

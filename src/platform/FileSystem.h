@@ -32,6 +32,10 @@ struct Entry
 // Empty when the entry cannot be read (gone, or no access).
 std::optional<Entry> entryOf(const QString& path);
 
+// Whether two paths name the same file, as the file system compares names
+// (regardless of letter case on Windows).
+bool samePath(const QString& a, const QString& b);
+
 // The name of the system's 8-bit code page as a converter knows it:
 // on Windows the ANSI code page, elsewhere the locale's character set
 // (read from the environment, since Qt switches its own to UTF-8).

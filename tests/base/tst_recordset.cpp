@@ -1,5 +1,4 @@
-// The recordset on SQLite product databases through the SQLite ODBC driver: the contract on a small
-// fill, and the demo organisation, which must hold the awkward rows real servers hold.
+// The recordset on SQLite product databases through the SQLite ODBC driver.
 #include "RecordsetSuite.h"
 
 #include "support/TestEnvironment.h"
@@ -31,29 +30,6 @@ private Q_SLOTS:
         rs.open("SELECT Alias, DisplayName FROM vw_Subscriber", env.connectionString());
         QCOMPARE(rs.recordCount(), 1);
         QCOMPARE(rs.text("DisplayName"), name);
-    }
-
-    void demoHoldsAwkwardRows()
-    {
-        tarnwick::test::TestEnvironment demo;
-        tarnwick::demo::generateOrganisation(demo.database(), tarnwick::demo::GeneratorOptions{});
-        const QString sub = "SELECT * FROM vw_Subscriber WHERE ", list = "SELECT * FROM vw_PersonalDList l WHERE ",
-                      member = "SELECT * FROM vw_PersonalDListMember m WHERE ";
-        const QString members = member + "m.ParentObjectID = l.PersonalDListOBjectID";
-        const QStringList awkward = {
-            sub + "DisplayName LIKE '%,%' AND DisplayName LIKE '%\"%'",
-            sub + "length(CAST(DisplayName AS BLOB)) > length(DisplayName)", // a character beyond ASCII
-            sub + "FirstName IS NULL", sub + "DTMFAccessID IS NULL", sub + "SubscriberType NOT IN (1, 3)",
-            "SELECT ParentObjectID FROM vw_DTMFAccessID GROUP BY ParentObjectID HAVING COUNT(*) > 1",
-            list + "NOT EXISTS (" + members + ")",
-            list + "EXISTS (" + members + " AND m.ObjectType = 1) AND EXISTS (" + members + " AND m.ObjectType = 2)",
-            member + "ObjectType NOT IN (1, 2)", member + "Alias IS NULL",
-            list + "DisplayName LIKE '%,%'", list + "DisplayName LIKE '%\"%'"};
-        for (const QString& sql : awkward) {
-            tarnwick::Recordset rs;
-            rs.open(sql, demo.connectionString());
-            QVERIFY2(rs.recordCount() > 0, qPrintable(sql));
-        }
     }
 };
 

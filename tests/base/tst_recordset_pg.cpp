@@ -25,13 +25,6 @@ protected:
 private Q_SLOTS:
     void initTestCase() { TARNWICK_REQUIRE_POSTGRES(m_pg); fill(m_pg.database()); }
 
-    void columnNamesComeBackFolded()
-    {
-        tarnwick::Recordset rs;
-        rs.open("SELECT SubscriberObjectID, DisplayName FROM vw_Subscriber", connectionString());
-        QCOMPARE(rs.fieldNames(), (QStringList{"subscriberobjectid", "displayname"}));
-    }
-
     // The server restarts between two queries. The driver reports the lost connection as a statement error on a
     // handle it still calls open; the second query opens the connection again and is answered, and so is the next.
     void connectionComesBackAfterARestart()

@@ -2,7 +2,6 @@
 #include "ExportTestSupport.h"
 #include "base/Recordset.h"
 #include "base/SqlText.h"
-#include "cli/ExportCommand.h"
 #include "export/ExportComparison.h"
 #include "program/Startup.h"
 #include "select/SelectionProgress.h"
@@ -154,12 +153,17 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(QStringList, csv);
         QFETCH(QStringList, log);
-        // One query per row, the reference, then in sets: the same file, log and progress.
+        // One query per row, the reference, then in sets: the same file, log and progress; also with one owner to a
+        // chunk (each read while the one before is walked) and ids too long to ask together (walked row by row).
         QByteArray referenceCsv;
         QStringList referenceLog;
-        for (const bool perRow : {true, false}) {
+        for (const qsizetype perChunk : {0, 1000, 1}) {
+            const bool perRow = perChunk == 0;
             ExportFixture d;
             d.app.perRowQueries = perRow;
+            d.app.ownersPerChunk = perChunk;
+            if (perChunk == 1)
+                d.app.idCharactersPerChunk = 8;
             QStringList refusals;
             for (const QString& statement : sql.split(u';', Qt::SkipEmptyParts)) {
                 if (statement.startsWith("REVOKE"))
@@ -202,62 +206,10 @@ private Q_SLOTS:
             }
             QCOMPARE(readFile(out), referenceCsv);
             QCOMPARE(d.log(), referenceLog);
-            if (viewLog) // one chunk of owners: which lists are whose, the lists; their ids, the members, which
-                         // lists the members' stored list ids are, the two kinds of extension
+            // One chunk of owners: which lists are whose, the lists; their ids, the members, which lists the
+            // members' stored list ids are, the two kinds of extension.
+            if (viewLog && perChunk == 1000)
                 QCOMPARE(queries, 7);
-        }
-    }
-
-    // The demo organisation's awkward rows, chosen by "All Subscribers" and exported one query per row and in
-    // sets, also a few owners at a time (each chunk read while the one before is walked): the same grid, file and
-    // log. Every third owner is chosen twice in a row, and the first ten again at the end.
-    void demoOrganisationBothWays()
-    {
-        QStringList grids, logs, texts;
-        QList<QByteArray> files;
-        // The last cuts chunks by the length of their ids (about three owners), and walks those whose lists'
-        // ids are too long to ask together one row at a time.
-        for (const auto& [ownersPerChunk, idCharacters] :
-             {std::pair<qsizetype, qsizetype>{0, 1 << 18}, {1000, 1 << 18}, {7, 1 << 18}, {1000, 100}}) {
-            ExportFixture d;
-            demo::generateOrganisation(*d.db, {60, 3, 15, 7, true});
-            d.app.perRowQueries = ownersPerChunk == 0;
-            d.app.ownersPerChunk = ownersPerChunk;
-            d.app.idCharactersPerChunk = idCharacters;
-            ProgressLabels labels;
-            SubscriberSelection selection(d.app, d.grid, labels);
-            QVERIFY(selection.fillGrid({}) > 60);
-            QStringList cells;
-            for (int r = 1; r < d.grid.Rows(); ++r) {
-                for (int c = 0; c < SelectionGrid::kColumnCount; ++c)
-                    cells << d.grid.TextMatrix(r, c);
-            }
-            grids << cells.join(u'|');
-            {
-                const auto text = [&](int r, int c) { return d.grid.TextMatrix(r, c); };
-                QList<QStringList> chosen;
-                for (int r = 1; r < d.grid.Rows(); ++r) {
-                    for (int times = r % 3 == 0 ? 2 : 1; times > 0; --times)
-                        chosen << QStringList{text(r, SelectionGrid::ObjectID), text(r, SelectionGrid::Alias),
-                                              text(r, SelectionGrid::DisplayName), text(r, SelectionGrid::Extension)};
-                }
-                chosen += chosen.mid(0, 10);
-                d.grid.setRows(1);
-                for (const QStringList& row : std::as_const(chosen))
-                    d.addRow(row[0], row[1], row[2], row[3]);
-            }
-            d.answer({false, false});
-            d.run.run(d.env.path("o.csv"));
-            files << readFile(d.env.path("o.csv"));
-            logs << d.log().join(u'\n');
-            texts << d.texts().join(u'\n');
-        }
-        QVERIFY(files[0].count("\r\n") > 1000);
-        for (const int sets : {1, 2}) {
-            QCOMPARE(grids[sets], grids[0]);
-            QCOMPARE(files[sets], files[0]);
-            QCOMPARE(logs[sets], logs[0]);
-            QCOMPARE(texts[sets], texts[0]);
         }
     }
 
@@ -342,8 +294,7 @@ private Q_SLOTS:
     }
 
     // The output cannot be made, or must not be: told once, logged once and counted, no walk, no offer of a file
-    // that was not written; the output refused as this run's own log before anything is opened. A run stopped
-    // (Exit during it) drops its new file: the previous one stays, byte for byte, and the log says how far it came.
+    // that was not written; the output refused as this run's own log before anything is opened.
     void outputFailures_data()
     {
         QTest::addColumn<QString>("target");
@@ -360,12 +311,6 @@ private Q_SLOTS:
                                         << QStringList(failed.arg(76));
         QTest::newRow("this run's log") << "logs/Tarnwick_Log_20261206_14_03_27.TXT" << QStringList("own log")
                                         << QStringList();
-        QTest::newRow("Exit during a run")
-            << "o.csv" << QStringList()
-            << QStringList({"[1 of 2] Smith, John", "        Processing private list=team",
-                            "        Processing private list=empty",
-                            "            No members found for this private list", "[2 of 2] Nobody \"Nolists\"",
-                            "(error) Export interrupted after 1 of 2 subscribers; %1 was not replaced"});
     }
     void outputFailures()
     {
@@ -377,41 +322,14 @@ private Q_SLOTS:
         d.addRow("S-OWNER", "jsmith", "Smith, John", "1001");
         d.addRow("S-NOLISTS", "nolists", "Nobody \"Nolists\"", "1002");
         const QString out = d.env.path(target);
-        if (target == "o.csv")
-            QVERIFY(!writeFile(out, "previous\r\n").isEmpty());
         const QByteArray before = readFile(out);
-        std::function<void()> exitOnSecondRow = [&] { // as the page's Exit does when clicked during a run
-            if (d.captions.size() == 2)
-                d.run.interrupt();
-            d.onYield = exitOnSecondRow;
-        };
-        if (target == "o.csv")
-            d.onYield = exitOnSecondRow;
-        const ExportRun::Result result = d.run.run(out);
-        QCOMPARE(result, told.isEmpty()         ? ExportRun::Result::Interrupted
-                         : told[0] == "own log" ? ExportRun::Result::OutputIsLog
-                                                : ExportRun::Result::Completed);
-        if (told == QStringList("own log"))
-            told = QStringList(ExportRun::outputIsLogMessage(out));
-        QCOMPARE(d.texts(), told);
+        const bool ownLog = told == QStringList("own log");
+        QCOMPARE(d.run.run(out), ownLog ? ExportRun::Result::OutputIsLog : ExportRun::Result::Completed);
+        QCOMPARE(d.texts(), ownLog ? QStringList(ExportRun::outputIsLogMessage(out)) : told);
         QCOMPARE(readFile(out), before);
-        QCOMPARE(QDir(d.env.folder()).entryList({"*.csv*"}, QDir::Files),
-                 QStringList("o.csv").mid(0, target == "o.csv"));
-        QCOMPARE(d.log(), log.replaceInStrings("%1", out));
+        QCOMPARE(QDir(d.env.folder()).entryList({"*.csv*"}, QDir::Files), QStringList());
+        QCOMPARE(d.log(), log);
         QVERIFY(!d.app.log.isOpen());
-    }
-
-    // Row numbers and the caption's counts are not held to 16 bits.
-    void gridPastSixteenBits()
-    {
-        ExportFixture d;
-        d.grid.setRedraw(false);
-        for (int i = 1; i <= 40000; ++i)
-            d.addRow({}, {}, u"Name %1"_s.arg(i), {}, false);
-        d.run.run(d.env.path("out.csv"));
-        QCOMPARE(d.log().size(), 40000);
-        QCOMPARE(d.log()[32767], u"[32768 of 40000] Name 32768"_s);
-        QCOMPARE(d.values.mid(0, 2), QList<int>({0, 40000}));
     }
 
 #ifdef EXPORT_ON_POSTGRES
@@ -504,57 +422,6 @@ private Q_SLOTS:
 #endif
 
 #ifndef EXPORT_ON_POSTGRES
-    // The command's options as the parser reads them: what it chose, or what is wrong (command() runs the program
-    // with the other modes, and shows how it tells a wrong option).
-    void options_data()
-    {
-        QTest::addColumn<QString>("arguments"); // separated by '|'
-        QTest::addColumn<QString>("parsed");
-        const auto row = [](const char* tag, const char* arguments, const QString& parsed) {
-            QTest::newRow(tag) << QString::fromUtf8(arguments) << parsed;
-        };
-        row("range: a leading minus is the low bound's sign", "--range| -5-10|--output=o.csv", "mode 2| -5|10|o.csv");
-        row("cos contains", "--cos-contains|faul|-o|o.csv", "mode 11|faul|o.csv");
-        row("every switch", "--all|-o|o.csv|--encoding=UTF8|--per-row-queries|--formula-safe|-q|--summary=json",
-            "mode 1|o.csv|utf-8|per row|formula safe|quiet|json");
-        row("code page", "--all|-o|o.csv|--encoding|code-page", "mode 1|o.csv");
-        row("help wins", "--all|--help", "help");
-        row("output without a file", "--all|-o", "Missing value after '-o'.");
-        row("unknown option", "--all|--colour|-o|o.csv", "Unknown option 'colour'.");
-        row("an argument", "--all|-o|o.csv|x", "Unexpected argument: x");
-        row("summary in another format", "--all|-o|o.csv|--summary=xml", "--summary takes json, not xml");
-        row("unknown encoding", "--all|-o|o.csv|--encoding=latin9", "--encoding takes utf-8 or code-page");
-        row("timeout of no seconds", "--all|-o|o.csv|--timeout|0",
-            "--timeout takes a whole number of seconds from 1 up, not 0");
-        row("range without a dash", "--range|100|-o|o.csv", "--range takes LOW-HIGH, for example --range 1000-1999");
-        row("no selection", "-o|o.csv",
-            "Choose the subscribers with one of --all, --range, --csv, --cos, --name-contains, --cos-contains");
-        row("two selections", "--all|--cos|x|-o|o.csv",
-            "Choose the subscribers one way only, not with --all and --cos");
-        row("no output", "--all", "Name the output file with --output FILE");
-    }
-    void options()
-    {
-        QFETCH(QString, arguments);
-        QFETCH(QString, parsed);
-        const ExportCommandOptions o = parseExportArguments(arguments.split(u'|'));
-        QStringList got{u"mode "_s + QString::number(o.request.mode)};
-        for (const QString& value :
-             {o.request.low, o.request.high, o.request.csvPath, o.request.cosName, o.request.subString, o.output})
-            if (!value.isEmpty())
-                got << value;
-        const std::pair<bool, const char*> flags[] = {{o.utf8, "utf-8"},
-                                                      {o.perRowQueries, "per row"},
-                                                      {o.formulaSafe, "formula safe"},
-                                                      {o.quiet, "quiet"},
-                                                      {o.summaryJson, "json"}};
-        for (const auto& [set, name] : flags)
-            if (set)
-                got << QString::fromLatin1(name);
-        const bool help = o.action == ExportCommandOptions::Action::Help;
-        QCOMPARE(!o.error.isEmpty() ? o.error : help ? u"help"_s : got.join(u'|'), parsed);
-    }
-
     // tarnwick-export itself in the fixture's folder, over a previous o.csv: replaced when the export wrote it whole,
     // else left byte for byte. Failures are provoked for real: a file-size limit, the user nobody, a file in the way.
     void command_data()
@@ -567,7 +434,6 @@ private Q_SLOTS:
         const QString all = u"--all|--output|o.csv"_s, ro = u"--all|-o|ro/o.csv"_s, rw = u"--all|-o|rw/o.csv"_s;
         const QString walkWrite = u"(error) 61 (Disk full) in procedure WriteSubInfoToFile of Form frmDumpInfo"_s;
         // "=" before the output: all of stdout and stderr.
-        QTest::newRow("help") << "--help" << 0 << "--name-contains <TEXT>" << false << "";
         QTest::newRow("version") << "--version" << 0 << "=tarnwick-export 1.0.1\n" << false << "";
         // One line per row when stderr is no terminal; the questions are answered No; the log folder comes first.
         QTest::newRow("all") << all << 0 << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n"
@@ -575,10 +441,8 @@ private Q_SLOTS:
         QTest::newRow("range: no extension, in no range, told once")
             << "--range|0-9999|-o|o.csv" << 0
             << "\nSubscribers without an extension lie in no range and were not added: 1\n[1 of 3]" << true << "";
-        QTest::newRow("cos") << "--cos|Default|-o|o.csv" << 0 << "[4 of 4]" << true << "";
         QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
                                        << "";
-        QTest::newRow("csv") << "--csv|none.csv|-o|o.csv" << 2 << "Could not open CSV file" << false << "";
         QTest::newRow("errors logged, summary") << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
         QTest::newRow("errors logged, quiet: the log named") << all + "|-q" << 1 << "=Log: " << true << "(error) 94";
         QTest::newRow("quiet") << all + "|-q" << 0 << "=" << true << "";
@@ -587,11 +451,9 @@ private Q_SLOTS:
         // The bar is cut to the terminal's width less one column and padded to it: nothing wraps.
         QTest::newRow("terminal of 60 columns")
             << "--name-contains|smith|-o|o.csv" << 0 << "[2 of 2] Smith" << true << "";
-        // A wrong option (the parser's words: see options) is told on stderr, with where to find the right ones.
+        // A wrong option is told on stderr, with where to find the right ones.
         QTest::newRow("no output") << "--all" << 2 << "--output FILE\nRun tarnwick-export --help" << false << "";
         QTest::newRow("failed start-up check") << all << 2 << kVersionGateMessage << false << "";
-        QTest::newRow("unknown cos") << "--cos|Nope|-o|o.csv" << 2 << "No class of service is named \"Nope\"" << false
-                                     << "";
         QTest::newRow("nobody chosen") << "--name-contains|zzz|-o|o.csv" << 2 << "select at least one user" << false
                                        << "";
         // The disk fills part way through the walk, or only with the last bytes at the close.
@@ -621,7 +483,6 @@ private Q_SLOTS:
             << refused + "Line 5 cannot be read in UTF-8, the system's code page: the file is in an "
                          "encoding this program cannot read.\nNothing was written."
             << false << "";
-        QTest::newRow("compare: no such file") << compare << 2 << refused + "There is no such file." << false << "";
         // Read, compared, and the report cannot be written: told, logged and counted; the export itself stands.
         QTest::newRow("compare: report in the way")
             << compare << 1 << "Error in cmdDumpData_Click:Path/File access error\n"
@@ -634,11 +495,6 @@ private Q_SLOTS:
                                        << formulas + "as they are" + first;
         QTest::newRow("formula cells, made safe") << all + "|--formula-safe|--summary=json" << 0 << "\"formulaCells\":6"
                                                   << true << formulas + "after a ' so that they read as text" + first;
-        QTest::newRow("utf-8") << all + "|--encoding=utf-8" << 0 << ExportRun::completionMessage(0, 0) << true << "";
-        QTest::newRow("latin-1") << all << 0 << ExportRun::completionMessage(0, 1) << true
-                                 << "            (warning) Written with '?' for characters the code page cannot hold: "
-                                    "owner=jsmith, private list=Team, core, member=Zhang W?i (?"
-                                    "?) (alias zwei)";
     }
     void command()
     {
@@ -690,14 +546,6 @@ private Q_SLOTS:
             env.database().addMember("L-'TEAM", 2, "P-'ALL", "-all", "=HYPERLINK(\"http://example.com\",\"x\")");
             env.database().addMember("L-'TEAM", 1, "S-NOEXT", "\tnoext", "+49 30 1234");
         }
-        if (tag == "latin-1") {
-            const locale_t latin1 = ::newlocale(LC_ALL_MASK, "en_US.ISO-8859-1", locale_t(nullptr));
-            if (!latin1)
-                QSKIP("No Latin-1 locale here: scripts/install-deps.sh makes en_US.ISO-8859-1 with localedef");
-            ::freelocale(latin1);
-            env.database().addMember("L-'TEAM", 1, "S-NOEXT", "zwei", "Zhang Wěi (张伟)");
-            launch.environment << "LC_ALL=en_US.ISO-8859-1";
-        }
         if (tag == "read-only folder" || tag == "read-only target" || tag == "no log anywhere") {
             launch.asNobody = true;
             const passwd* nobody = ::getpwnam("nobody");
@@ -742,32 +590,24 @@ private Q_SLOTS:
         QCOMPARE(shown.count("Disk full"), int(tag.startsWith("disk full"))); // told once, not for each row
         // The target: a whole new file, or the previous one as it was; nothing else beside it.
         const QByteArray bytes = readFile(target);
-        const QByteArray header = (tag == "utf-8" ? "\xEF\xBB\xBF" : "") + MembershipCsv::kHeader.toLatin1() + "\r\n";
+        const QByteArray header = MembershipCsv::kHeader.toLatin1() + "\r\n";
         QVERIFY2(replaced ? bytes.startsWith(header) : bytes == previous, bytes.left(100).constData());
         QCOMPARE(QDir(QFileInfo(target).path()).entryList({"*.csv*"}, QDir::Files), QStringList("o.csv"));
         if (tag == "read-only folder") // nothing changed, its permissions neither
             QCOMPARE(file.permissions() & QFileDevice::Permissions(0x7077),
                      QFileDevice::ReadOwner | QFileDevice::ReadOther);
-        if (tag == "latin-1")
-            QVERIFY(bytes.contains("Zhang W?i (?"
-                                   "?)") &&
-                    bytes.contains("Anna M\xfcller"));
-        if (tag == "utf-8")
-            QVERIFY(bytes.contains("Anna Müller"));
-        // One byte-order mark in the UTF-8 file, at its start; none in the code page.
-        QCOMPARE(bytes.count("\xEF\xBB\xBF"), qsizetype(tag == "utf-8"));
         if (tag.startsWith("formula cells"))
             QVERIFY(bytes.contains(tag.endsWith("safe") ? ",'@anna,'=1+1,2002\r\n" : ",@anna,=1+1,2002\r\n"));
 
         // The log is where the first line said, and named by the last line only when it was written.
         const bool quiet = args.contains("-q") || args.contains("--quiet");
-        const bool ran = status < 2 && !tag.startsWith("help") && !tag.startsWith("version");
+        const bool ran = status < 2 && tag != "version";
         const QString folder =
             quiet ? env.path("logs")
                   : shown.section(u"Log folder: "_s, 1).section(u'\n', 0, 0).trimmed(); // stdout may come first
         const QString log = newestLog(folder);
         QVERIFY2(status == 2 || logLine.isEmpty() || log.contains(logLine), qPrintable(folder + u'\n' + log));
-        if (ran && logLine.isEmpty() && tag != "utf-8" && !replaced)
+        if (ran && logLine.isEmpty() && !replaced)
             QVERIFY(log.isEmpty());
         if (tag == "no log anywhere")
             QVERIFY(shown.endsWith("No log file was written.\n") && log.isEmpty());
