@@ -547,14 +547,15 @@ private Q_SLOTS:
             QStringList lists;
             for (qsizetype i = from; i < to; ++i) {
                 QSqlQuery q = d.db->connection().exec(
-                    "SELECT PersonalDListObjectID FROM PersonalDList WHERE ParentObjectID = " + sqlQuoted(owners[i]) +
-                    " ORDER BY PersonalDListObjectID");
+                    "SELECT PersonalDListObjectID FROM PersonalDList l WHERE ParentObjectID = " + sqlQuoted(owners[i]) +
+                    " AND EXISTS (SELECT 1 FROM PersonalDListMember m WHERE m.ParentObjectID = "
+                    "l.PersonalDListObjectID) ORDER BY PersonalDListObjectID");
                 while (q.next())
                     lists << q.value(0).toString();
             }
             return lists;
         };
-        // Rows 31 to 40: the fourth chunk, whose read starts as the walk reaches row 21.
+        // Lists with members of rows 31 to 40: the fourth chunk, whose read starts as the walk reaches row 21.
         const QStringList first = listsOf(0, 10), late = listsOf(30, 40);
         QVERIFY(!first.isEmpty() && late.size() >= 3);
         const QString change =
