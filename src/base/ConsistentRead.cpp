@@ -238,7 +238,7 @@ void join(QSqlDatabase& db, quint64 generation)
         runOwn(db, kBegin + QStringLiteral("; SET TRANSACTION SNAPSHOT '") + snapshot + QLatin1Char('\''));
     if (!why.isEmpty())
         note(QStringLiteral("a connection could not take the export's snapshot (") + why.simplified() +
-             QLatin1Char(')'));
+             QStringLiteral("; its holder's connection may have been lost), so what it read is a later state"));
 }
 
 // Ends what this thread's connections hold.

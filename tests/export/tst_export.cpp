@@ -492,6 +492,9 @@ private Q_SLOTS:
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
             QCOMPARE(readFile(d.env.path("faulted.csv")), readFile(d.env.path("clean.csv")));
             QVERIFY(readFile(d.env.path("clean.csv")).count('\n') > 1000);
+            // The snapshot went with its connection: what was read after is a later state, and the log says so.
+            QCOMPARE(d.log().filter("one state").size(), 1);
+            QVERIFY(d.log().filter("one state")[0].endsWith(" a later state"));
             return;
         }
         QCOMPARE(result, ExportRun::Result::Stopped);
