@@ -13,6 +13,12 @@
 // every round trip. Prints queries, wall time, CPU time and peak memory per
 // path, the ratios, whether both files are the same bytes, and on SQLite the
 // sqlite3 tool's time for one joining statement over the same database.
+// On SQLite the database is in WAL mode, so the export reads it in one
+// transaction on one connection; a path named with "-rollback" (per-row-rollback,
+// sets-rollback) reads a copy with a rollback journal, as every export read
+// before (the lists and the members of a chunk side by side, no transaction),
+// and the ratio of each path to it is printed:
+//   bench_export --paths sets,sets-rollback,per-row,per-row-rollback
 // Rounds (3 on SQLite, 1 on PostgreSQL unless given) run the paths and the
 // floor in turn; each ratio is taken within a round and the median printed,
 // so that a machine whose speed drifts does not move it.
@@ -22,6 +28,7 @@
 //   bench_export --subscribers 1000 --id-length 70000 --members-per-list 1 --keep /tmp/longids --rounds 1
 #include "BenchSupport.h"
 #include "DelayProxy.h"
+#include "DemoDatabase.h"
 
 #include "base/Recordset.h"
 #include "export/ExportRun.h"
@@ -45,8 +52,9 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <vector>
+#include <stdexcept>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -78,7 +86,7 @@ int measure(const QString& path, const QString& connection, const QString& folde
     BenchApp bench(db);
     tarnwick::AppContext& app = *bench.app;
     app.strConnectionString = connection;
-    app.perRowQueries = path == QLatin1String("per-row");
+    app.perRowQueries = path.startsWith(QLatin1String("per-row"));
 
     tarnwick::SelectionGrid grid;
     tarnwick::ProgressLabels labels;
@@ -238,9 +246,29 @@ int main(int argc, char** argv)
             Floor floor;
         };
         std::vector<Round> done(static_cast<size_t>(rounds));
+        const QString rollback = QStringLiteral("-rollback");
+        QString rollbackConnection;
+        if (!postgres) {
+            const auto sqlite3 = [](const QStringList& arguments) {
+                QProcess tool;
+                tool.setStandardOutputFile(QProcess::nullDevice());
+                tool.start(QStringLiteral("sqlite3"), arguments);
+                if (!tool.waitForFinished(-1) || tool.exitCode() != 0)
+                    throw std::runtime_error("sqlite3 failed");
+            };
+            sqlite3({database.path, QStringLiteral("PRAGMA journal_mode=WAL")});
+            if (!paths.filter(rollback).isEmpty()) {
+                const QString copy = QDir(database.folder).filePath(QStringLiteral("rollback-journal.db"));
+                QFile::remove(copy);
+                sqlite3({database.path, QStringLiteral(".backup '") + copy + QLatin1Char('\'')});
+                sqlite3({copy, QStringLiteral("PRAGMA journal_mode=DELETE")});
+                rollbackConnection = tarnwick::demo::DemoDatabase::sqliteConnectionString(copy);
+            }
+        }
         for (Round& round : done) {
             for (const QString& path : std::as_const(paths)) {
-                if (const std::optional<Result> r = runPath(path, connection, odbcMap, database.folder))
+                const QString& reading = path.endsWith(rollback) ? rollbackConnection : connection;
+                if (const std::optional<Result> r = runPath(path, reading, odbcMap, database.folder))
                     round.results[path] = *r;
             }
             if (!postgres)
@@ -310,6 +338,20 @@ int main(int argc, char** argv)
                   << faster(&Result::cpuMs) << "), grid fill " << faster(&Result::fillMs) << " faster, queries "
                   << a->fillQueries + a->exportQueries << " -> " << b->fillQueries + b->exportQueries
                   << "; the two CSV files are " << (same ? "the same bytes" : "DIFFERENT") << "\n";
+        }
+        for (const QString& path : std::as_const(paths)) {
+            if (path.endsWith(rollback) || !paths.contains(path + rollback))
+                continue;
+            const auto against = [&](qint64 Result::*member) {
+                return QString::number(
+                           ratioOf([&](const Round& round) { return field(round, path, member); },
+                                   [&](const Round& round) { return field(round, path + rollback, member); }),
+                           'f', 2) +
+                       QLatin1Char('x');
+            };
+            out() << path << ", one read transaction on one connection vs reads as before (rollback journal): export "
+                  << against(&Result::exportMs) << " the time, CPU " << against(&Result::cpuMs) << ", peak memory "
+                  << against(&Result::peakKiB) << "\n";
         }
         if (!postgres) {
             const auto floorOf = [](qint64 Floor::*member) {

@@ -30,7 +30,7 @@ foreach(page tarnwick.1 tarnwick-export.1 changelog)
 endforeach()
 # The demo database the README's installed example reads.
 add_custom_command(OUTPUT ${pkg_out}/demo/OrvaneDb
-  COMMAND tarnwick-demo-db ${pkg_out}/demo/OrvaneDb
+  COMMAND tarnwick-demo-db ${pkg_out}/demo/OrvaneDb --rollback-journal
   DEPENDS tarnwick-demo-db ${PROJECT_SOURCE_DIR}/demo/schema.sql)
 add_custom_target(tarnwick_package_files ALL DEPENDS ${gzipped} ${pkg_out}/demo/OrvaneDb)
 

@@ -54,6 +54,9 @@ std::unique_ptr<DemoDatabase> DemoDatabase::createSqlite(const QString& path)
     db.setDatabaseName(path);
     if (!db.open())
         fail(QStringLiteral("cannot create ") + path, db.lastError());
+    // Write-ahead logging, so that a reader's one transaction for a whole
+    // export lets writers go on, as on the product's own server.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     auto out = std::make_unique<DemoDatabase>(db);
     out->m_connectionName = name;
     out->createSchema();

@@ -1,5 +1,5 @@
 // Builds a product database for the demo or for benchmarks:
-//   tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N]
+//   tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N] [--rollback-journal]
 #include "DemoDatabase.h"
 
 #include <QCommandLineParser>
@@ -21,10 +21,16 @@ int main(int argc, char** argv)
                       QStringLiteral("Every display and list name one that trips readers of the CSV file.")});
     parser.addOption({QStringLiteral("subscribers"), QStringLiteral("Number of subscribers."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("Random seed."), QStringLiteral("n")});
+    // A database in WAL mode cannot be read in a folder its reader may not
+    // write (an installed package's): the package's copy has a rollback journal.
+    parser.addOption({QStringLiteral("rollback-journal"),
+                      QStringLiteral("A rollback journal instead of WAL mode, so that it can be read in place "
+                                     "where it cannot be written.")});
     parser.process(app);
     QTextStream err(stderr);
     if (parser.positionalArguments().size() != 1) {
-        err << "usage: tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N]\n";
+        err << "usage: tarnwick-demo-db <path> [--large] [--awkward-names] [--subscribers N] [--seed N] "
+               "[--rollback-journal]\n";
         return 2;
     }
     tarnwick::demo::GeneratorOptions options =
@@ -43,6 +49,8 @@ int main(int argc, char** argv)
         timer.start();
         auto db = tarnwick::demo::DemoDatabase::createSqlite(parser.positionalArguments().first());
         const auto s = tarnwick::demo::generateOrganisation(*db, options);
+        if (parser.isSet(QStringLiteral("rollback-journal")))
+            db->exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         err << "wrote " << s.subscribers << " subscribers, " << s.classesOfService << " classes of service, "
             << s.publicLists << " public lists, " << s.privateLists << " private lists, " << s.memberships
             << " memberships in " << timer.elapsed() << " ms\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ConsistentRead.h"
 #include "base/Recordset.h"
 
 #include <chrono>
@@ -43,6 +44,9 @@ private:
 // hear Exit and give up on a read that outlives its limit. It runs on the
 // ReadThread given, or on one of its own that ends (closing its connections)
 // with it. What the read throws is thrown by take().
+// The calling thread's own reading thread, where its recordsets are read.
+ReadThread& homeReader();
+
 template <typename T> class BackgroundRead
 {
 public:
@@ -51,7 +55,11 @@ public:
     {
         start(std::move(read));
     }
-    BackgroundRead(ReadThread& thread, std::function<T()> read) : m_thread(&thread) { start(std::move(read)); }
+    // While a run reads on one connection, the calling thread's own reading thread runs it.
+    BackgroundRead(ReadThread& thread, std::function<T()> read) : m_thread(&readerFor(thread))
+    {
+        start(std::move(read));
+    }
 
     BackgroundRead(BackgroundRead&&) noexcept = default;
     BackgroundRead& operator=(BackgroundRead&&) = delete;

@@ -2,6 +2,7 @@
 
 #include "base/BackgroundRead.h"
 #include "base/BlockRead.h"
+#include "base/ConsistentRead.h"
 #include "base/Failure.h"
 #include "base/StepRunner.h"
 
@@ -538,15 +539,14 @@ void reopen(QSqlDatabase& db, const QString& connectionString, WaitMark& wait, c
     }
 }
 
-// The calling thread's own reading thread: kept for the process (its
-// connections are reused), never waited for at its end.
+} // namespace
+
+// Kept for the process (its connections are reused), never waited for at its end.
 ReadThread& homeReader()
 {
     thread_local ReadThread* const reader = new ReadThread;
     return *reader;
 }
-
-} // namespace
 
 namespace {
 
@@ -632,21 +632,33 @@ void Recordset::openHere(const QString& sql, const QString& connectionString)
     WaitMark wait(where);
     wait.throwIfStopped();
     QSqlDatabase db = connectionFor(connectionString, wait, where);
+    wait.begin(false, g_statementSeconds); // an export's own statements are bounded as well
+    OneStateRead oneState(db);
     BlockReadResult read;
     QSqlError error = fetchAll(db, sql, wait, read);
-    if (error.isValid())
+    if (error.isValid()) {
         wait.throwIfStopped(describe(error), ranOutWaitingForLock(db, error));
+        wait.begin(false, g_statementSeconds);
+        oneState.failed(); // before the check below, which a spoilt transaction would fail
+    }
     if (error.isValid() && connectionLost(db, error, wait)) {
         // Opened again and tried once more; a second failure is the query's.
         reopen(db, connectionString, wait, where);
+        wait.begin(false, g_statementSeconds);
+        oneState.reopened();
         error = fetchAll(db, sql, wait, read);
         if (error.isValid())
             wait.throwIfStopped(describe(error));
-        if (error.isValid() && connectionLost(db, error, wait))
+        if (error.isValid() && connectionLost(db, error, wait)) {
+            oneState.lost();
             db.close(); // the next query starts with a fresh open
+        }
     }
     if (error.isValid())
         throw Failure(ErrorNumber::DatabaseError, describe(error));
+    wait.begin(false, g_statementSeconds);
+    oneState.done();
+    wait.end();
     m_names = std::move(read.names);
     m_cells = std::move(read.cells);
     m_nulls = std::move(read.nulls);
@@ -808,6 +820,7 @@ QString GetFieldString(const Recordset& recordset, int column)
 
 void closeThreadConnections()
 {
+    forgetThreadTransactions();
     QHash<QString, QString>& names = threadConnectionNames();
     for (const QString& name : std::as_const(names)) {
         QSqlDatabase::database(name, false).close();

@@ -1,5 +1,6 @@
 #include "export/ExportRun.h"
 
+#include "base/ConsistentRead.h"
 #include "base/Recordset.h"
 #include "base/StepRunner.h"
 #include "base/UserInterface.h"
@@ -260,6 +261,16 @@ void ExportRun::ExportData()
     }
     m_walk.expectOwners(owners);
 
+    // The walk reads the database as it is now, even while the product
+    // writes to it; where it cannot, the log says why, once.
+    ConsistentRead oneState;
+    oneState.begin(m_app.strConnectionString);
+    const auto logNotes = [&] {
+        for (const QString& line : oneState.takeNotes())
+            m_app.log.WriteToLog(line);
+    };
+    logNotes();
+
     for (int i = 1; i <= last; ++i) {
         m_progress.setValue(i);
         const QString caption = QLatin1Char('[') + QString::number(i) + QStringLiteral(" of ") + QString::number(last) +
@@ -284,6 +295,7 @@ void ExportRun::ExportData()
                 m_stopLine = stop.description();
             return;
         }
+        logNotes(); // a connection lost and opened again reads a later state
         // Writing has stopped: the rest of the walk would go nowhere.
         if (m_tsCSVFile.failure())
             return;

@@ -206,10 +206,10 @@ private Q_SLOTS:
             }
             QCOMPARE(readFile(out), referenceCsv);
             QCOMPARE(d.log(), referenceLog);
-            // One chunk of owners: which lists are whose, the lists; their ids, the members, which lists the
-            // members' stored list ids are, the two kinds of extension.
+            // The first read, which fixes the state read; one chunk of owners: which lists are whose, the lists;
+            // their ids, the members, which lists the members' stored list ids are, the two kinds of extension.
             if (viewLog && perChunk == 1000)
-                QCOMPARE(queries, 7);
+                QCOMPARE(queries, 8);
         }
     }
 
@@ -409,6 +409,9 @@ private Q_SLOTS:
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
             QCOMPARE(readFile(d.env.path("faulted.csv")), readFile(d.env.path("clean.csv")));
             QVERIFY(readFile(d.env.path("clean.csv")).count('\n') > 1000);
+            // The snapshot went with its connection: what was read after is a later state, and the log says so.
+            QCOMPARE(d.log().filter("one state").size(), 1);
+            QVERIFY(d.log().filter("one state")[0].endsWith(" a later state"));
             return;
         }
         QCOMPARE(result, ExportRun::Result::Stopped);
@@ -420,6 +423,147 @@ private Q_SLOTS:
         QCOMPARE(d.texts().last(), errors[0].mid(8)); // told as well
     }
 #endif
+
+    // Another program moves a member from a late list to the first, deletes a late list and adds a member to another
+    // while an export runs: at a chunk's start, or (PostgreSQL) while a chunk's member read waits on its lock. The
+    // file holds the state at the export's start, as sqlite3 or psql answers it then; a writer was not held up. With
+    // a rollback journal the export reads as it goes, and the log says so.
+    void changedDuringExport_data()
+    {
+        QTest::addColumn<bool>("perRow");
+        QTest::addColumn<bool>("insideRead");
+        QTest::addColumn<bool>("rollbackJournal");
+        QTest::newRow("between chunks, in sets") << false << false << false;
+        QTest::newRow("between owners, per row") << true << false << false;
+#ifdef EXPORT_ON_POSTGRES
+        QTest::newRow("inside a chunk's read") << false << true << false;
+#else
+        QTest::newRow("rollback journal: told") << false << false << true;
+#endif
+    }
+    void changedDuringExport()
+    {
+        QFETCH(bool, perRow);
+        QFETCH(bool, insideRead);
+        QFETCH(bool, rollbackJournal);
+        ExportFixture d;
+        demo::GeneratorOptions options;
+        options.subscribers = 60;
+        options.awkwardData = false;
+        demo::generateOrganisation(*d.db, options);
+        if (rollbackJournal)
+            d.db->exec("PRAGMA journal_mode=DELETE");
+        d.app.perRowQueries = perRow;
+        d.app.ownersPerChunk = 10;
+        QStringList owners;
+        Recordset grid;
+        grid.open("SELECT SubscriberObjectID, Alias, DisplayName FROM vw_Subscriber ORDER BY Alias",
+                  d.app.strConnectionString);
+        for (grid.moveFirst(); !grid.atEnd(); grid.moveNext()) {
+            owners << grid.text(0);
+            d.addRow(owners.last(), GetFieldString(grid, "Alias"), GetFieldString(grid, "DisplayName"), {});
+        }
+        const auto listsOf = [&](qsizetype from, qsizetype to) {
+            QStringList lists;
+            for (qsizetype i = from; i < to; ++i) {
+                QSqlQuery q = d.db->connection().exec(
+                    "SELECT PersonalDListObjectID FROM PersonalDList l WHERE ParentObjectID = " + sqlQuoted(owners[i]) +
+                    " AND EXISTS (SELECT 1 FROM PersonalDListMember m WHERE m.ParentObjectID = "
+                    "l.PersonalDListObjectID) ORDER BY PersonalDListObjectID");
+                while (q.next())
+                    lists << q.value(0).toString();
+            }
+            return lists;
+        };
+        // Lists with members of rows 31 to 40: the fourth chunk, whose read starts as the walk reaches row 21.
+        const QStringList first = listsOf(0, 10), late = listsOf(30, 40);
+        QVERIFY(!first.isEmpty() && late.size() >= 3);
+        const QString change =
+            u"UPDATE PersonalDListMember SET ParentObjectID = %1 WHERE MemberSeq = (SELECT min(MemberSeq) FROM "
+            "PersonalDListMember WHERE ParentObjectID = %2); DELETE FROM PersonalDList WHERE PersonalDListObjectID = "
+            "%3; INSERT INTO PersonalDListMember (MemberSeq, ParentObjectID, ObjectType, ObjectID, Alias, DisplayName) "
+            "VALUES (999999, %4, 1, %5, 'added', 'Added');"_s.arg(
+                sqlQuoted(first[0]), sqlQuoted(late[1]), sqlQuoted(late[0]), sqlQuoted(late[2]), sqlQuoted(owners[0]));
+        // The database's own client, on `sql` or else on what it is sent.
+        const auto client = [&](QProcess& tool, const QString& sql) {
+#ifdef EXPORT_ON_POSTGRES
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("PGPASSWORD", qEnvironmentVariable("TARNWICK_PG_OWNER_PASSWORD", "tarnwick-owner"));
+            tool.setProcessEnvironment(environment);
+            tool.start("psql", QStringList{"-X", "-qAt", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                                           QString::number(PostgresDatabase::port()), "-U", "tarnwick_owner", "-d",
+                                           d.pg.name()} +
+                                   (sql.isEmpty() ? QStringList() : QStringList{"-c", sql}));
+#else
+            tool.start("sqlite3", QStringList{"-cmd", ".timeout 10000", d.env.path("OrvaneDb")} +
+                                      (sql.isEmpty() ? QStringList() : QStringList(sql)));
+#endif
+        };
+        // Owner alias, list id and member alias of every row, by one statement of the database's own client.
+        const auto rowsNow = [&] {
+            QProcess tool;
+            client(tool, "SELECT s.Alias || '|' || COALESCE(l.DTMFAccessID, '') || '|' || COALESCE(m.Alias, '') FROM "
+                         "vw_Subscriber s JOIN vw_PersonalDList l ON l.ParentObjectID = s.SubscriberObjectID JOIN "
+                         "vw_PersonalDListMember m ON m.ParentObjectID = l.PersonalDListOBjectID WHERE m.ObjectType "
+                         "IN (1, 2)");
+            tool.waitForFinished(60000);
+            QStringList rows = QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            rows.sort();
+            return rows;
+        };
+        QStringList atStart;
+        QProcess locker;
+        bool locked = false;
+        std::function<void()> strike = [&] {
+            d.onYield = strike;
+            const qsizetype row = d.captions.size();
+            if (row == 21 && insideRead && !locked) { // before the walk starts reading rows 31 to 40
+                locked = true;
+                atStart = rowsNow(); // not once the lock is taken: it would wait too
+                client(locker, {});
+                locker.write("BEGIN; LOCK TABLE PersonalDListMember IN ACCESS EXCLUSIVE MODE; SELECT 'locked';\n");
+                QVERIFY(locker.waitForReadyRead(10000) && locker.readAll().contains("locked"));
+            } else if (row == 22 && insideRead && locker.state() == QProcess::Running) {
+                const QDeadlineTimer deadline(10000); // until the chunk's member read waits on the lock
+                while (!d.db->connection()
+                            .exec("SELECT 1 FROM pg_locks WHERE NOT granted AND relation = "
+                                  "'personaldlistmember'::regclass")
+                            .next()) {
+                    if (deadline.hasExpired()) {
+                        locker.closeWriteChannel(); // the lock goes, and the run can end
+                        QFAIL("no read waited on the lock");
+                    }
+                    QThread::msleep(20);
+                }
+                locker.write((change + "COMMIT;\n").toUtf8());
+                locker.closeWriteChannel();
+                QVERIFY(locker.waitForFinished(10000) && locker.exitCode() == 0);
+            } else if (row == 21 && !insideRead && atStart.isEmpty()) { // the walk reads rows 21 to 30
+                atStart = rowsNow();
+                QProcess tool;
+                client(tool, "BEGIN; " + change + " COMMIT;");
+                QVERIFY2(tool.waitForFinished(20000) && tool.exitCode() == 0, tool.readAllStandardError().constData());
+            }
+        };
+        d.onYield = strike;
+        QCOMPARE(d.run.run(d.env.path("out.csv")), ExportRun::Result::Completed);
+        QVERIFY(!atStart.isEmpty() && atStart != rowsNow()); // the change shows to a new reader
+        const QString note = "This export is not one state of the database: the SQLite database has a rollback "
+                             "journal (journal_mode delete), and one read held for the whole export would stop every "
+                             "writer until its end; in WAL mode it would be one state";
+        QCOMPARE(d.log().filter("one state"), rollbackJournal ? QStringList(note) : QStringList());
+        if (rollbackJournal)
+            return;
+        QProcess python; // the file as Python's csv reads it
+        python.start("python3", {"-c",
+                                 "import csv, sys; [print(r[0], r[4], r[6], sep='|') for r in "
+                                 "list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8')))[1:]]",
+                                 d.env.path("out.csv")});
+        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+        QStringList written = QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        written.sort();
+        QCOMPARE(written, atStart);
+    }
 
 #ifndef EXPORT_ON_POSTGRES
     // tarnwick-export itself in the fixture's folder, over a previous o.csv: replaced when the export wrote it whole,
@@ -635,7 +779,8 @@ private Q_SLOTS:
         TestEnvironment env;
         demo::generateOrganisation(env.database(), {});
         const QString later = env.path("later");
-        QVERIFY(QDir().mkpath(later) && QFile::copy(env.path("OrvaneDb"), later + "/OrvaneDb"));
+        QVERIFY(QDir().mkpath(later)); // a copy of the open WAL-mode database, its log included
+        QCOMPARE(QProcess::execute("sqlite3", {env.path("OrvaneDb"), ".backup '" + later + "/OrvaneDb'"}), 0);
         QProcess sqlite;
         sqlite.start("sqlite3", {later + "/OrvaneDb", ".read " TARNWICK_SOURCE_DIR "/demo/history.sql"});
         QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0 && sqlite.readAllStandardError().isEmpty());
@@ -716,6 +861,8 @@ private Q_SLOTS:
         demo::GeneratorOptions options;
         options.subscribers = 2000;
         demo::generateOrganisation(env.database(), options);
+        if (locked) // a writer holds readers off only with a rollback journal
+            env.database().exec("PRAGMA journal_mode=DELETE");
         const QByteArray previous = "previous\r\n";
         QVERIFY(!writeFile(env.path("o.csv"), previous).isEmpty());
         QProcess process;
