@@ -13,6 +13,13 @@
 
 namespace tarnwick {
 
+void* odbcHandle(const QVariant& handle)
+{
+    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
 namespace {
 
 constexpr SQLULEN kRowsPerFetch = 256;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <vector>
 
@@ -16,6 +17,10 @@ struct BlockReadResult
     std::vector<bool> nulls;
     qsizetype rows = 0;
 };
+
+// The ODBC handle (SQLHANDLE) behind a Qt driver's or result's handle();
+// null where the driver is not Qt's ODBC one.
+void* odbcHandle(const QVariant& handle);
 
 // Runs a prepared ODBC statement (an SQLHSTMT); a failure throws Failure
 // with the driver's words, as Qt's driver words it (without its warning on

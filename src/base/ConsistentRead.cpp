@@ -1,6 +1,7 @@
 #include "base/ConsistentRead.h"
 
 #include "base/BackgroundRead.h"
+#include "base/BlockRead.h"
 #include "base/Failure.h"
 #include "base/Recordset.h"
 
@@ -106,13 +107,10 @@ QString runOwn(QSqlDatabase& db, const QString& sql, QStringList* row = nullptr)
 
 QString dbmsName(QSqlDatabase& db)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>())
-        return {};
+    const SQLHDBC connection = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
     SQLWCHAR name[64] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(
-            SQLGetInfoW(*static_cast<const SQLHANDLE*>(handle.constData()), SQL_DBMS_NAME, name, sizeof name, &length)))
+    if (!connection || !SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
         return {};
     return QString(reinterpret_cast<const QChar*>(name), qMin<qsizetype>(length / 2, 63));
 }

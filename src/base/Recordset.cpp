@@ -365,13 +365,6 @@ QString placeOf(const QString& connectionString)
     return parts.isEmpty() ? QStringLiteral("the database") : parts.join(QStringLiteral(", "));
 }
 
-SQLHANDLE odbcHandle(const QVariant& handle)
-{
-    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>())
-        return nullptr;
-    return *static_cast<const SQLHANDLE*>(handle.constData());
-}
-
 // Whether the connection's database keeps its values within the widths its
 // columns declare: SQLite keeps any value in any column.
 const char* const kWidthsHold = "tarnwickWidthsHold";
