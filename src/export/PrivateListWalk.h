@@ -1,19 +1,18 @@
 #pragma once
 
+#include "export/PrivateListSource.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 
 namespace tarnwick {
 
 struct AppContext;
-class ReadThread;
 class Recordset;
 class TextFileWriter;
-class Failure;
 
 // One row of the output file: one member of one private list.
 struct MemberRow
@@ -61,20 +60,10 @@ inline const QString kSubscriberMember = QStringLiteral("SUBSCRIBER");
 inline const QString kPublicListMember = QStringLiteral("PUBLIC LIST");
 
 // Walks the private lists one subscriber owns and writes a row per member to
-// the open output stream; remarks and failures go to the log.
-//
-// Told the owners of a run in advance (expectOwners), it reads them in sets,
-// a chunk of owners at a time: which stored owner ids the database matches to
-// them, their lists (one read of the list view, so each owner's come in the
-// order its own query gives), and the lists' members with each member's
-// extension; then it walks what it read, writing the same rows and log lines
-// as the walk that asks one row at a time. A chunk whose set query fails is
-// walked one row at a time, so its failures read the same. A chunk's lists
-// and its members are read side by side on two threads, each keeping its
-// connection from chunk to chunk; the next chunk is read while this thread
-// walks the current one, and this thread keeps the windows alive while it
-// waits. The context's perRowQueries keeps the one-row-at-a-time walk
-// throughout.
+// the open output stream; remarks and failures go to the log. Told the
+// owners of a run in advance (expectOwners), it reads them in sets
+// (ReadsInSets); else, or with the context's perRowQueries, one row at a
+// time (PerRowQueries). Both give the same rows and log lines.
 class PrivateListWalk
 {
 public:
@@ -108,44 +97,15 @@ public:
     const Counts& counts() const { return m_counts; }
 
 private:
-    struct Chunk;
-    struct ChunkRead;
-    struct Extensions;
-    enum class MemberKind { Subscriber, PublicList };
+    using MemberKind = PrivateListSource::MemberKind;
 
+    PrivateListSource& source();
     void handleMember(const Recordset& lists, const Recordset& members, MemberRow row);
     QString memberExtension(MemberKind kind, const Recordset& lists, const Recordset& members);
-    QString lookupExtension(MemberKind kind, const QString& objectId,
-                            const std::function<void(const Failure&)>& onDatabaseError);
-    // The chunk holding this owner, read when its turn comes; nullptr walks it one row at a time.
-    const Chunk* chunkFor(const QString& ownerObjectId);
-    // Starts reading the chunk whose first owner is m_owners[first].
-    std::unique_ptr<ChunkRead> startChunkRead(qsizetype first);
-    // A chunk's lists and its members are read side by side, each on a
-    // thread of its own, so that a read holds nothing of the walk's.
-    enum class ChunkPart { Lists, Members };
-    static std::unique_ptr<Chunk> readChunk(const QStringList& owners, const QString& connectionString, ChunkPart part,
-                                            Extensions* known, qsizetype idCharacters = 0);
-    static void readLists(Chunk& chunk, const QStringList& owners, const QString& ofOwners,
-                          const QString& connectionString);
-    // More than 4 x `idCharacters` of list ids: the chunk is walked one row at a time.
-    static void readMembers(Chunk& chunk, const QString& ofOwners, const QString& connectionString, Extensions& known,
-                            qsizetype idCharacters);
 
     AppContext& m_app;
     TextFileWriter& m_tsCSVFile;
-    QStringList m_owners;
-    qsizetype m_next = 0; // the index in m_owners of the owner the next call is for
-    // The extensions looked up so far in this run, kept by the thread that
-    // reads members: made before and ended after the reads below.
-    std::unique_ptr<Extensions> m_extensions;
-    // Read every chunk's lists and members, one chunk after another, each
-    // keeping its connection; made before and ended after the reads below.
-    std::unique_ptr<ReadThread> m_listReader;
-    std::unique_ptr<ReadThread> m_memberReader;
-    std::unique_ptr<Chunk> m_chunk;
-    std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
-    const Chunk* m_reading = nullptr; // the chunk of the owner being walked
+    std::unique_ptr<PrivateListSource> m_source;
     Counts m_counts;
     bool m_formulaSafe = false;
     MembershipCsv::FormulaCells m_formulas; // since the last logFormulaCells
