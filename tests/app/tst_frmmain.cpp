@@ -252,7 +252,6 @@ private Q_SLOTS:
         QTest::newRow("off the right") << drawn.translated(5000, 50) << drawn.translated(2304 - 766, 50);
         QTest::newRow("above and left") << drawn.translated(-900, -700) << drawn;
         QTest::newRow("mostly on the second") << drawn.translated(1200, 100) << drawn.translated(1280, 100);
-        QTest::newRow("below the second") << drawn.translated(1400, 900) << drawn.translated(1400, 768 - 513);
         QTest::newRow("larger than it") << QRect(1300, 0, 1800, 1000) << QRect(1280, 0, 1024, 768);
         QTest::newRow("never below the least") << QRect(1300, 0, 400, 300) << QRect(1300, 0, 766, 513);
     }

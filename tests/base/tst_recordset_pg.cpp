@@ -25,21 +25,13 @@ protected:
 private Q_SLOTS:
     void initTestCase() { TARNWICK_REQUIRE_POSTGRES(m_pg); fill(m_pg.database()); }
 
-    // The server restarts between two queries. The driver reports the lost connection as a statement error on a
-    // handle it still calls open; the second query opens the connection again and is answered, and so is the next.
-    void connectionComesBackAfterARestart()
+    // A server that goes away between two queries: the query fails once the reopen gives up, as any failed query
+    // does, and the first query after the server is back is answered. (The export's restart test holds a restart
+    // within the reopen's wait, byte for byte.)
+    void connectionComesBackAfterAnOutage()
     {
         tarnwick::Recordset rs;
         rs.open(kAll, connectionString());
-        for (const char* action : {"stop", "start"})
-            if (const QString error = PostgresDatabase::controlServer(action); !error.isEmpty())
-                QFAIL(qPrintable(error));
-        rs.open(kAll, connectionString());
-        QCOMPARE(rs.recordCount(), 5);
-        rs.open(kOne + "'SUB-01'", connectionString());
-        QCOMPARE(rs.text("Alias"), "asmith");
-        // A server that stays away: the query fails once the reopen gives up, as any failed query does, and the
-        // first query after the server is back is answered.
         QCOMPARE(PostgresDatabase::controlServer("stop"), QString());
         QVERIFY_THROWS_EXCEPTION(tarnwick::Failure, rs.open(kAll, connectionString()));
         QVERIFY(!rs.isOpen());

@@ -578,18 +578,14 @@ private Q_SLOTS:
         const QString all = u"--all|--output|o.csv"_s, ro = u"--all|-o|ro/o.csv"_s, rw = u"--all|-o|rw/o.csv"_s;
         const QString walkWrite = u"(error) 61 (Disk full) in procedure WriteSubInfoToFile of Form frmDumpInfo"_s;
         // "=" before the output: all of stdout and stderr.
-        QTest::newRow("version") << "--version" << 0 << "=tarnwick-export 1.0.1\n" << false << "";
         // One line per row when stderr is no terminal; the questions are answered No; the log folder comes first.
         QTest::newRow("all") << all << 0 << "[4 of 4] No Ext\n" + ExportRun::completionMessage(0, 0) + " [No]\n"
                              << true << "[4 of 4] No Ext";
         QTest::newRow("range: no extension, in no range, told once")
             << "--range|0-9999|-o|o.csv" << 0
             << "\nSubscribers without an extension lie in no range and were not added: 1\n[1 of 3]" << true << "";
-        QTest::newRow("name contains") << "--name-contains|smith;müller|-o|o.csv" << 0 << "[2 of 2] Anna Müller" << true
-                                       << "";
         QTest::newRow("errors logged, summary") << all + "|--summary|json" << 1 << "\"errors\":1" << true << "(error) 94";
         QTest::newRow("errors logged, quiet: the log named") << all + "|-q" << 1 << "=Log: " << true << "(error) 94";
-        QTest::newRow("quiet") << all + "|-q" << 0 << "=" << true << "";
         // A row the selection could not add is told, and the run is not a clean one; quiet tells it too.
         QTest::newRow("selection failure") << all + "|-q" << 1 << "Unable to find single COS instance" << true << "";
         // The bar is cut to the terminal's width less one column and padded to it: nothing wraps.
@@ -745,7 +741,7 @@ private Q_SLOTS:
 
         // The log is where the first line said, and named by the last line only when it was written.
         const bool quiet = args.contains("-q") || args.contains("--quiet");
-        const bool ran = status < 2 && tag != "version";
+        const bool ran = status < 2;
         const QString folder =
             quiet ? env.path("logs")
                   : shown.section(u"Log folder: "_s, 1).section(u'\n', 0, 0).trimmed(); // stdout may come first

@@ -81,7 +81,6 @@ private Q_SLOTS:
         row("capitals", "(ERROR) 61 (Disk full) in procedure X", 1, 0);
         row("warning capital W, indented", "            (Warning) member without alias", 0, 1);
         row("an error line naming a warning", "(error) 5 (driver says (warning)) in X", 1, 0);
-        row("bare word", "error warning", 0, 0);
         row("driver failure text", "Error in ExportData on frmDumpInfo:Overflow", 0, 0);
         row("marker inside a name", "[3 of 9] Ops (error) team (warning)", 0, 0);
         row("errors past 16 bits", "(error) row", 1, 0, 40000);

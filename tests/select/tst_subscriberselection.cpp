@@ -2,11 +2,7 @@
 #include "base/Recordset.h"
 #include "select/CsvSubscriberImport.h"
 
-#include "select/NumberText.h"
-
 #include <QtTest>
-
-#include <clocale>
 
 using namespace tarnwick;
 using namespace tarnwick::test;
@@ -71,8 +67,8 @@ private Q_SLOTS:
         row("type 2 never", 2, u"200-9999"_s, names("jsmith nofirst"), {kLostCos, kNullExtension}, u"4 of 7"_s);
         row("reversed", 2, u"200-100"_s, none, order);
         row("negative", 2, u"-5-100"_s, none, order);
-        // Text the value cannot read whole is refused, never read as its first digits or as 0 (numberTexts holds
-        // the rule over more texts); either bound.
+        // Text the value cannot read whole is refused, never read as its first digits or as 0 (fuzz_number_text
+        // holds the rule over any text, against strtod); either bound.
         row("letters", 2, u"abc-100"_s, none, invalid);
         row("empty", 2, u"1-"_s, none, invalid);
         row("all, none of types 1 and 3", 1, {}, none, {u"No subscribers found in database!"_s}, {},
@@ -150,40 +146,6 @@ private Q_SLOTS:
                 break; // refused before any query: the set path has nothing of its own to run
         }
     }
-
-#ifndef SELECT_ON_POSTGRES
-    // The numeric test and the value read in the C notation whatever the locale; the fuzz target compares both with
-    // strtod over any text. A number must be whole, blanks and tabs around aside; the value is its longest prefix.
-    void numberTexts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("whole");
-        QTest::addColumn<double>("value");
-        const std::tuple<const char16_t*, bool, double> rows[] = {
-            {u"", false, 0},           {u" ", false, 0},     {u" 12 ", true, 12},     {u"\t-3.5e2\t", true, -350},
-            {u"+7", true, 7},          {u"09", true, 9},     {u".5", true, 0.5},      {u"5.", true, 5},
-            {u".", false, 0},          {u"-", false, 0},     {u"1E3", true, 1000},    {u"2e-2", true, 0.02},
-            {u"12e", false, 12},       {u"1e+", false, 1},   {u"1e-2x", false, 0.01}, {u"1,000", false, 1},
-            {u"\u00a01050", false, 0}, {u"\n1", false, 0},   {u"1\r", false, 1},      {u"inf", false, 0},
-            {u"0x10", false, 0},       {u"1e999", false, 0}, {u"\uff11", false, 0},   {u"e5", false, 0},
-            {u"1e-400", false, 0}};
-        for (const auto& [text, whole, value] : rows) {
-            QString tag; // the text with anything unprintable spelled out
-            for (const QChar c : QString::fromUtf16(text))
-                tag += c.unicode() > 32 && c.unicode() < 127 ? QString(c)
-                                                             : u"\\u%1"_s.arg(int(c.unicode()), 4, 16, QChar(u'0'));
-            QTest::newRow(qPrintable(u'"' + tag + u'"')) << QString::fromUtf16(text) << whole << value;
-        }
-    }
-    void numberTexts()
-    {
-        QFETCH(QString, text);
-        std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // a comma locale, where one is installed, changes nothing
-        const auto restore = qScopeGuard([] { std::setlocale(LC_NUMERIC, "C"); });
-        QTEST(isNumericText(text), "whole");
-        QTEST(leadingNumber(text), "value");
-    }
-#endif
 
     void imports_data()
     {

@@ -1,9 +1,9 @@
 #include "support/ProgramEnd.h"
 
 #include <QDataStream>
+#include <QFile>
 #include <QTest>
 
-#include <cerrno>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,12 +29,9 @@ ProgramEnd runToProgramEnd(RecordingUserInterface& ui, const std::function<void(
             out << status << (probe ? probe() : QString()) << qint32(ui.shown.size());
             for (const RecordingUserInterface::Shown& s : ui.shown)
                 out << s.text << s.title << qint32(s.kind);
-            for (qsizetype done = 0; done < bytes.size();) {
-                const ssize_t n = ::write(fds[1], bytes.constData() + done, size_t(bytes.size() - done));
-                if (n <= 0)
-                    ::_exit(3);
-                done += n;
-            }
+            QFile pipe;
+            if (!pipe.open(fds[1], QIODevice::WriteOnly) || pipe.write(bytes) != bytes.size() || !pipe.flush())
+                ::_exit(3);
             ::_exit(0);
         };
         ui.onExit = finish;
@@ -42,14 +39,8 @@ ProgramEnd runToProgramEnd(RecordingUserInterface& ui, const std::function<void(
         finish(-1);
     }
     ::close(fds[1]);
-    QByteArray bytes;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0)
-            bytes.append(buffer, n);
-        else if (errno != EINTR)
-            break;
-    }
+    QFile pipe; // read to its end: the child's status, its probe and what it showed
+    const QByteArray bytes = pipe.open(fds[0], QIODevice::ReadOnly) ? pipe.readAll() : QByteArray();
     ::close(fds[0]);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
