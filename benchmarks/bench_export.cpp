@@ -16,7 +16,7 @@
 // On SQLite the database is in WAL mode, so the export reads it in one
 // transaction on one connection; a path named with "-rollback" (per-row-rollback,
 // sets-rollback) reads a copy with a rollback journal, as every export read
-// before (the lists and the members of a chunk side by side, no transaction),
+// before (no transaction),
 // and the ratio of each path to it is printed:
 //   bench_export --paths sets,sets-rollback,per-row,per-row-rollback
 // Rounds (3 on SQLite, 1 on PostgreSQL unless given) run the paths and the

@@ -270,7 +270,8 @@ struct ReadsInSets::ChunkRead
     qsizetype first = 0;
     qsizetype next = 0; // the first owner, from here on, that this chunk does not hold
     QSet<QString> owners;
-    BackgroundRead<std::unique_ptr<Chunk>> read;
+    BackgroundRead<std::unique_ptr<Chunk>> lists;
+    BackgroundRead<std::unique_ptr<Chunk>> members;
 };
 
 ReadsInSets::ReadsInSets(const AppContext& app, const QStringList& ownerObjectIds)
@@ -302,18 +303,22 @@ std::unique_ptr<ReadsInSets::ChunkRead> ReadsInSets::startChunkRead(qsizetype fi
         ++i;
     if (!m_reader)
         m_reader = std::make_unique<ReadThread>();
-    BackgroundRead<std::unique_ptr<Chunk>> read(
-        *m_reader, [owners, connection = m_app.strConnectionString, known = m_extensions.get(),
-                    idCharacters = m_app.idCharactersPerChunk] {
-            auto chunk = std::make_unique<Chunk>();
-            const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
-            chunk->read = StepRunner().run([&] {
+    // The lists, then the members, each a read of its own on the one reading thread.
+    const auto reading = [owners, connection = m_app.strConnectionString, known = m_extensions.get(),
+                          idCharacters = m_app.idCharactersPerChunk](bool lists) {
+        auto chunk = std::make_unique<Chunk>();
+        const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);
+        chunk->read = StepRunner().run([&] {
+            if (lists)
                 readLists(*chunk, owners, ofOwners, connection);
+            else
                 readMembers(*chunk, ofOwners, connection, *known, idCharacters);
-            });
-            return chunk;
         });
-    return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(read)});
+        return chunk;
+    };
+    BackgroundRead<std::unique_ptr<Chunk>> lists(*m_reader, [reading] { return reading(true); });
+    BackgroundRead<std::unique_ptr<Chunk>> members(*m_reader, [reading] { return reading(false); });
+    return std::make_unique<ChunkRead>(ChunkRead{first, i, std::move(seen), std::move(lists), std::move(members)});
 }
 
 const ReadsInSets::Chunk* ReadsInSets::chunkFor(const QString& ownerObjectId)
@@ -327,9 +332,17 @@ const ReadsInSets::Chunk* ReadsInSets::chunkFor(const QString& ownerObjectId)
             reading = startChunkRead(at);
         // Reading a chunk takes a while (seconds over a slow network): the
         // windows are kept alive meanwhile, and Exit is heard.
-        std::unique_ptr<Chunk> read = reading->read.take([this] { m_app.ui.yield(); });
-        if (!read->read)
+        std::unique_ptr<Chunk> read = reading->lists.take([this] { m_app.ui.yield(); });
+        std::unique_ptr<Chunk> members = reading->members.take([this] { m_app.ui.yield(); });
+        if (read->read && members->read) {
+            read->members = std::move(members->members);
+            read->memberRows = std::move(members->memberRows);
+            read->subscriberExtensions = std::move(members->subscriberExtensions);
+            read->publicListExtensions = std::move(members->publicListExtensions);
+        } else {
             *read = Chunk(); // asked one row at a time
+        }
+        members.reset();
         read->owners = std::move(reading->owners);
         // What is walked no more is freed only now, between two reads: freed
         // while the reading thread filled the next, it kept both threads
