@@ -61,6 +61,7 @@ private Q_SLOTS:
         row("all", 1, {}, kAllSelectable, {kLostCos}, u"7 of 7"_s);
         row("range", 2, u"100-200"_s, names("jwhite o'brien nofirst"), null, u"3 of 7"_s);
         row("0123 lies in 123", 2, u"123-123"_s, names("jwhite"), null, u"1 of 7"_s);
+        row("exponents", 2, u"1e2-2E+2"_s, names("jwhite o'brien nofirst"), null, u"3 of 7"_s);
         row("no extension lies in no range, not even from 0", 2, u"0-100"_s, names("o'brien"), null, u"1 of 7"_s);
         row("blanks around", 2, u" 100 - 1234"_s, names("jsmith jwhite o'brien nofirst"), {kLostCos, kNullExtension},
             u"6 of 7"_s);
