@@ -4,6 +4,7 @@
 #include "base/BlockRead.h"
 #include "base/Failure.h"
 #include "base/Recordset.h"
+#include "base/SqlText.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -86,13 +87,8 @@ QString runOwn(QSqlDatabase& db, const QString& sql, QStringList* row = nullptr)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(sql)) {
-        const QSqlError error = query.lastError();
-        QString text = error.databaseText().trimmed();
-        if (text.isEmpty())
-            text = error.driverText().trimmed();
-        return text.isEmpty() ? sql + QStringLiteral(" failed") : text;
-    }
+    if (!query.exec(sql))
+        return databaseErrorText(query.lastError());
     if (row) {
         while (query.record().isEmpty() && query.nextResult()) {
             // the answer of a later statement of the text
@@ -233,7 +229,7 @@ void join(QSqlDatabase& db, quint64 generation)
     // Another PostgreSQL connection: this read alone, on the same snapshot.
     threadHeld().insert(name, Held{generation, Kind::PostgreSQL, true});
     const QString why =
-        runOwn(db, kBegin + QStringLiteral("; SET TRANSACTION SNAPSHOT '") + snapshot + QLatin1Char('\''));
+        runOwn(db, kBegin + QStringLiteral("; SET TRANSACTION SNAPSHOT ") + sqlQuoted(snapshot));
     if (!why.isEmpty())
         note(QStringLiteral("a connection could not take the export's snapshot (") + why.simplified() +
              QStringLiteral("; its holder's connection may have been lost), so what it read is a later state"));

@@ -325,15 +325,6 @@ std::set<QString>& connectedOnce()
 }
 std::mutex g_connectedMutex;
 
-QString describe(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.driverText().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("Unspecified database error");
-    return text;
-}
 
 // Where a connection string leads, for a message: its server and database,
 // never its password.
@@ -392,7 +383,7 @@ std::mutex g_sqliteMutex;
 bool ranOutWaitingForLock(QSqlDatabase& db, const QSqlError& error)
 {
     return db.driver() && !db.driver()->property(kWidthsHold).toBool() &&
-           describe(error).contains(QLatin1String("locked"), Qt::CaseInsensitive);
+           databaseErrorText(error).contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
 // Connects one thread at a time: PostgreSQL's driver sets and restores the
@@ -464,7 +455,7 @@ QSqlDatabase connectionFor(const QString& connectionString, WaitMark& wait, cons
     if (!db.isOpen()) {
         wait.begin(true, g_connectSeconds);
         const bool opened = openConnection(db, connectionString);
-        const QString cause = opened ? QString() : describe(db.lastError());
+        const QString cause = opened ? QString() : databaseErrorText(db.lastError());
         wait.throwIfStopped(cause);
         const std::lock_guard lock(g_connectedMutex);
         if (opened) {
@@ -527,12 +518,22 @@ void reopen(QSqlDatabase& db, const QString& connectionString, WaitMark& wait, c
     for (int pause = 100; !openConnection(db, connectionString); pause = qMin(pause * 2, 1000)) {
         wait.throwIfStopped();
         if (deadline.hasExpired())
-            wait.raiseGone(where, describe(db.lastError()));
+            wait.raiseGone(where, databaseErrorText(db.lastError()));
         QThread::msleep(static_cast<unsigned long>(qMin<qint64>(pause, qMax<qint64>(1, deadline.remainingTime()))));
     }
 }
 
 } // namespace
+
+QString databaseErrorText(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("Unspecified database error");
+    return text;
+}
 
 // Kept for the process (its connections are reused), never waited for at its end.
 ReadThread& homeReader()
@@ -630,7 +631,7 @@ void Recordset::openHere(const QString& sql, const QString& connectionString)
     BlockReadResult read;
     QSqlError error = fetchAll(db, sql, wait, read);
     if (error.isValid()) {
-        wait.throwIfStopped(describe(error), ranOutWaitingForLock(db, error));
+        wait.throwIfStopped(databaseErrorText(error), ranOutWaitingForLock(db, error));
         wait.begin(false, g_statementSeconds);
         oneState.failed(); // before the check below, which a spoilt transaction would fail
     }
@@ -641,14 +642,14 @@ void Recordset::openHere(const QString& sql, const QString& connectionString)
         oneState.reopened();
         error = fetchAll(db, sql, wait, read);
         if (error.isValid())
-            wait.throwIfStopped(describe(error));
+            wait.throwIfStopped(databaseErrorText(error));
         if (error.isValid() && connectionLost(db, error, wait)) {
             oneState.lost();
             db.close(); // the next query starts with a fresh open
         }
     }
     if (error.isValid())
-        throw Failure(ErrorNumber::DatabaseError, describe(error));
+        throw Failure(ErrorNumber::DatabaseError, databaseErrorText(error));
     wait.begin(false, g_statementSeconds);
     oneState.done();
     wait.end();

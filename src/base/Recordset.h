@@ -91,6 +91,9 @@ QString valueToText(const QVariant& value);
 QString GetFieldString(const Recordset& recordset, const QString& fieldName);
 QString GetFieldString(const Recordset& recordset, int column);
 
+// The database's own words for a failure, else the driver's.
+QString databaseErrorText(const QSqlError& error);
+
 // Why the reads of a run were stopped. Not a Failure: a run does not go on
 // to its next step after it, it ends (see StoppableReads).
 class ReadsStopped : public std::exception

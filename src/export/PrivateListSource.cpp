@@ -72,11 +72,13 @@ struct ReadsInSets::Chunk
 
 // Every id looked up so far in a run, as in a chunk: one state of the
 // database is read throughout, so each member id is asked once, not once
-// per chunk (a large run's members are much the same subscribers).
+// per chunk (a large run's members are much the same subscribers). Only while
+// they stay small: a run of very long ids would hold every one to its end.
 struct ReadsInSets::Extensions
 {
     QHash<QString, QVariant> subscribers;
     QHash<QString, QVariant> publicLists;
+    qsizetype characters = 0; // of the ids in both
 };
 
 namespace {
@@ -103,12 +105,14 @@ void forEachKeyed(const QStringList& keys, const QString& before, const QString&
 // once, and adds them: the one row's extension where the lookup finds
 // exactly one row, as the lookup of a single member takes it; else null.
 void lookUpExtensions(const QSet<QString>& ids, const QString& view, const QString& idColumn,
-                      const QString& connectionString, QHash<QString, QVariant>& known)
+                      const QString& connectionString, QHash<QString, QVariant>& known, qsizetype& characters)
 {
     QStringList asked;
     for (const QString& id : ids) {
-        if (!known.contains(id))
+        if (!known.contains(id)) {
             asked.append(id);
+            characters += id.size();
+        }
     }
     QHash<QString, QVariant> found;
     QSet<QString> twice;
@@ -251,10 +255,14 @@ void readMembers(ReadsInSets::Chunk& chunk, const QString& ofOwners, const QStri
         for (std::vector<qsizetype>* rows : into)
             rows->push_back(row);
     }
+    // Sixteen chunks' worth of ids (4 Mi characters by default); the ids of the
+    // chunks being walked live on in their copies.
+    if (known.characters > 16 * qMax<qsizetype>(idCharacters, 1))
+        known = {};
     lookUpExtensions(subscribers, QStringLiteral("vw_Subscriber"), QStringLiteral("SubscriberObjectID"),
-                     connectionString, known.subscribers);
+                     connectionString, known.subscribers, known.characters);
     lookUpExtensions(publicLists, QStringLiteral("vw_DistributionList"), QStringLiteral("SystemDListObjectID"),
-                     connectionString, known.publicLists);
+                     connectionString, known.publicLists, known.characters);
     // Shared with the walk, which only reads them; the next chunk's look-ups
     // add to copies of their own.
     chunk.subscriberExtensions = known.subscribers;
