@@ -284,7 +284,7 @@ struct ReadsInSets::ChunkRead
 
 ReadsInSets::ReadsInSets(const AppContext& app, const QStringList& ownerObjectIds)
     : m_app(app), m_perRow(app.strConnectionString), m_owners(ownerObjectIds),
-      m_extensions(std::make_unique<Extensions>())
+      m_extensions(std::make_shared<Extensions>())
 {
 }
 
@@ -312,7 +312,7 @@ std::unique_ptr<ReadsInSets::ChunkRead> ReadsInSets::startChunkRead(qsizetype fi
     if (!m_reader)
         m_reader = std::make_unique<ReadThread>();
     // The lists, then the members, each a read of its own on the one reading thread.
-    const auto reading = [owners, connection = m_app.strConnectionString, known = m_extensions.get(),
+    const auto reading = [owners, connection = m_app.strConnectionString, known = m_extensions,
                           idCharacters = m_app.idCharactersPerChunk](bool lists) {
         auto chunk = std::make_unique<Chunk>();
         const QString ofOwners = QStringLiteral(" WHERE l.ParentObjectID IN ") + sqlInList(owners);

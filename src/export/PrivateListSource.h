@@ -85,7 +85,8 @@ private:
     qsizetype m_next = 0; // the index in m_owners of the owner asked next
     // Every member id looked up so far in this run: one state of the
     // database is read throughout, so each is asked once, not per chunk.
-    std::unique_ptr<Extensions> m_extensions;
+    // Shared with the reads, which a stopped run may leave behind it.
+    std::shared_ptr<Extensions> m_extensions;
     std::unique_ptr<ReadThread> m_reader; // made before and ended after the reads below
     std::unique_ptr<Chunk> m_chunk;
     std::unique_ptr<ChunkRead> m_nextChunk; // read while m_chunk is walked
