@@ -8,6 +8,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <QSqlDatabase>
+#include <QSqlDriver>
+
 #include <iterator>
 #include <memory>
 
@@ -18,6 +21,16 @@ void* odbcHandle(const QVariant& handle)
     if (handle.metaType() != QMetaType::fromType<SQLHANDLE>())
         return nullptr;
     return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+QString dbmsName(const QSqlDatabase& db)
+{
+    const SQLHDBC connection = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
+    SQLWCHAR name[64] = {};
+    SQLSMALLINT length = 0;
+    if (!connection || !SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return {};
+    return QString(reinterpret_cast<const QChar*>(name), qMin<qsizetype>(length / 2, 63));
 }
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+class QSqlDatabase;
+
 namespace tarnwick {
 
 // Every row of an executed statement: the column names, then every cell row
@@ -21,6 +23,10 @@ struct BlockReadResult
 // The ODBC handle (SQLHANDLE) behind a Qt driver's or result's handle();
 // null where the driver is not Qt's ODBC one.
 void* odbcHandle(const QVariant& handle);
+
+// The database product the ODBC driver of `db` names (SQL_DBMS_NAME: "SQLite",
+// "PostgreSQL", ...); empty where it names none or the driver is not ODBC.
+QString dbmsName(const QSqlDatabase& db);
 
 // Runs a prepared ODBC statement (an SQLHSTMT); a failure throws Failure
 // with the driver's words, as Qt's driver words it (without its warning on

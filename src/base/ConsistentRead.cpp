@@ -101,16 +101,6 @@ QString runOwn(QSqlDatabase& db, const QString& sql, QStringList* row = nullptr)
     return {};
 }
 
-QString dbmsName(QSqlDatabase& db)
-{
-    const SQLHDBC connection = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
-    SQLWCHAR name[64] = {};
-    SQLSMALLINT length = 0;
-    if (!connection || !SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
-        return {};
-    return QString(reinterpret_cast<const QChar*>(name), qMin<qsizetype>(length / 2, 63));
-}
-
 bool isSqlServer(QSqlDatabase& db)
 {
     return db.driver() && db.driver()->dbmsType() == QSqlDriver::MSSqlServer;

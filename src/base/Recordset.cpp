@@ -362,12 +362,7 @@ const char* const kWidthsHold = "tarnwickWidthsHold";
 
 bool isSqlite(QSqlDatabase& db)
 {
-    const SQLHDBC connection = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
-    SQLWCHAR name[64] = {};
-    SQLSMALLINT length = 0;
-    return connection && SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &length)) &&
-           QString(reinterpret_cast<const QChar*>(name), qMin<qsizetype>(length / 2, 63))
-                   .compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
+    return dbmsName(db).compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
 }
 
 // Connection strings found to lead to SQLite.

@@ -269,7 +269,6 @@ void readMembers(ReadsInSets::Chunk& chunk, const QString& ofOwners, const QStri
     chunk.publicListExtensions = known.publicLists;
 }
 
-
 } // namespace
 
 // A chunk being read: its owners, and where the chunk after it begins.
