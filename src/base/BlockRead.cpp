@@ -73,7 +73,7 @@ Failure fetchFailure(SQLHSTMT statement)
 // The whole value of one column of the row in hand, however long.
 bool getText(SQLHSTMT statement, SQLUSMALLINT column, QString& out, bool& isNull)
 {
-    out.clear();
+    out.resize(0);
     isNull = false;
     SQLWCHAR buffer[4096];
     for (;;) {
@@ -159,6 +159,7 @@ BlockReadResult readRows(void* handle, bool widthsHold)
         }
     }
 
+    QString text; // a value read on its own; its room is kept for the next
     for (;;) {
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA)
@@ -169,7 +170,6 @@ BlockReadResult readRows(void* handle, bool widthsHold)
             if (statuses[row] != SQL_ROW_SUCCESS && statuses[row] != SQL_ROW_SUCCESS_WITH_INFO)
                 throw fetchFailure(stmt);
             for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
-                QString text;
                 bool isNull = false;
                 if (!blocks) {
                     if (!getText(stmt, c, text, isNull))
@@ -186,12 +186,15 @@ BlockReadResult readRows(void* handle, bool widthsHold)
                             throw Failure(ErrorNumber::DatabaseError,
                                           QStringLiteral("A value is longer than its column: ") + result.names[c - 1]);
                     } else {
-                        text = textOf(&texts[c - 1][size_t(row) * size_t(width)],
-                                      qsizetype(length / SQLLEN(sizeof(SQLWCHAR))));
+                        result.cells.append(QStringView(&texts[c - 1][size_t(row) * size_t(width)],
+                                                        qsizetype(length / SQLLEN(sizeof(SQLWCHAR)))));
+                        continue;
                     }
                 }
-                result.cells.push_back(std::move(text));
-                result.nulls.push_back(isNull);
+                if (isNull)
+                    result.cells.appendNull();
+                else
+                    result.cells.append(text);
             }
             ++result.rows;
         }

@@ -1,22 +1,21 @@
 #pragma once
 
+#include "base/CellStore.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
-#include <vector>
 
 class QSqlDatabase;
 
 namespace tarnwick {
 
 // Every row of an executed statement: the column names, then every cell row
-// by row as the text the driver gives for it, with whether it was null.
+// by row as the text the driver gives for it, or null.
 struct BlockReadResult
 {
     QStringList names;
-    std::vector<QString> cells;
-    std::vector<bool> nulls;
+    CellStore cells;
     qsizetype rows = 0;
 };
 

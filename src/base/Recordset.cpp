@@ -395,12 +395,14 @@ bool openOneAtATime(QSqlDatabase& db)
 // Opens the connection with this process's limits. SQLite waits for a lock
 // another program holds through its driver's busy handler, whose limit is
 // an option of the connection string: a held lock is waited for as long as
-// any statement may run, then reported.
+// any statement may run, then reported. Its driver is also told to hand
+// rows over as SQLite steps to them: by default it copies a whole result
+// first, which doubled the memory of a list of a million members.
 bool openConnection(QSqlDatabase& db, const QString& connectionString)
 {
     db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=") +
                          QString::number(g_connectSeconds.load()));
-    const QString lockWait = QStringLiteral(";Timeout=") + QString::number(qint64(g_statementSeconds) * 1000);
+    const QString lockWait = QStringLiteral(";StepAPI=1;Timeout=") + QString::number(qint64(g_statementSeconds) * 1000);
     bool sqlite = false;
     {
         const std::lock_guard lock(g_sqliteMutex);
@@ -583,8 +585,10 @@ QSqlError fetchAll(QSqlDatabase& db, const QString& sql, WaitMark& wait, BlockRe
     while (query.next()) {
         for (int c = 0; c < columns; ++c) {
             const bool isNull = query.isNull(c);
-            out.cells.push_back(isNull ? QString() : valueToText(query.value(c)));
-            out.nulls.push_back(isNull);
+            if (isNull)
+                out.cells.appendNull();
+            else
+                out.cells.append(valueToText(query.value(c)));
         }
         ++out.rows;
     }
@@ -649,8 +653,8 @@ void Recordset::openHere(const QString& sql, const QString& connectionString)
     oneState.done();
     wait.end();
     m_names = std::move(read.names);
-    m_cells = std::move(read.cells);
-    m_nulls = std::move(read.nulls);
+    m_cells = std::make_shared<const CellStore>(std::move(read.cells));
+    m_rowsOf = {};
     m_rows = read.rows;
     m_current = 0;
     m_open = true;
@@ -661,7 +665,7 @@ void Recordset::close()
     requireOpen();
     m_open = false;
     m_cells = {};
-    m_nulls = {};
+    m_rowsOf = {};
     m_rows = 0;
     m_current = 0;
 }
@@ -687,16 +691,10 @@ Recordset Recordset::rowsOf(const std::vector<qsizetype>& rows) const
     Recordset part;
     part.m_open = true;
     part.m_names = m_names;
-    const size_t width = size_t(m_names.size());
-    part.m_cells.reserve(rows.size() * width);
-    part.m_nulls.reserve(rows.size() * width);
-    for (const qsizetype row : rows) {
-        const size_t at = size_t(row) * width;
-        part.m_cells.insert(part.m_cells.end(), m_cells.begin() + qsizetype(at),
-                            m_cells.begin() + qsizetype(at + width));
-        part.m_nulls.insert(part.m_nulls.end(), m_nulls.begin() + qsizetype(at),
-                            m_nulls.begin() + qsizetype(at + width));
-    }
+    part.m_cells = m_cells;
+    part.m_rowsOf.reserve(rows.size());
+    for (const qsizetype row : rows)
+        part.m_rowsOf.push_back(m_rowsOf.empty() ? row : m_rowsOf[size_t(row)]);
     part.m_rows = qsizetype(rows.size());
     return part;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/CellStore.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -7,6 +9,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QSqlDatabase;
@@ -71,15 +74,16 @@ private:
     int findColumn(const QString& name) const;  // -1 when absent
     QVariant cell(qsizetype row, int column) const
     {
-        const size_t at = size_t(row * m_names.size() + column);
-        return m_nulls[at] ? QVariant() : QVariant(m_cells[at]);
+        const qsizetype at = (m_rowsOf.empty() ? row : m_rowsOf[size_t(row)]) * m_names.size() + column;
+        return m_cells->isNull(at) ? QVariant() : QVariant(m_cells->text(at));
     }
 
     bool m_open = false;
     QStringList m_names;
-    // The cells row by row, as the database gave them, and which were null.
-    std::vector<QString> m_cells;
-    std::vector<bool> m_nulls;
+    // The cells row by row, as the database gave them: shared by the parts
+    // rowsOf() hands out, which hold only their rows' places in it.
+    std::shared_ptr<const CellStore> m_cells;
+    std::vector<qsizetype> m_rowsOf; // empty: every row, in order
     qsizetype m_rows = 0;
     qsizetype m_current = 0;
 };

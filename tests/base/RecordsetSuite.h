@@ -67,12 +67,15 @@ private Q_SLOTS:
         QTest::newRow("non-ASCII text in the query")
             << "SELECT * FROM vw_Subscriber WHERE DisplayName = 'Müller, Zoë \"Z\"'" << "Alias"
             << QStringList{"zmuller"};
-        QStringList repeated; // more rows than one fetch brings: cells found across blocks
+        QTest::newRow("a character of one byte and of two, side by side")
+            << "SELECT 'ÿ' AS Name UNION ALL SELECT 'Āÿ'" << "Name" << QStringList{"ÿ", "Āÿ"};
+        // More rows than one fetch brings, more cells than a page of the store holds.
+        QStringList repeated;
         for (const char* alias : {"asmith", "faxgw", "nofirst", "zhang", "zmuller"})
-            repeated += QStringList(125, alias);
-        QTest::newRow("625 rows")
-            << "SELECT a.Alias FROM vw_Subscriber a, vw_Subscriber b, vw_Subscriber c, vw_Subscriber d ORDER BY "
-               "a.Alias, b.Alias, c.Alias, d.Alias"
+            repeated += QStringList(15625, alias);
+        QTest::newRow("78,125 rows")
+            << "SELECT a.Alias FROM vw_Subscriber a, vw_Subscriber b, vw_Subscriber c, vw_Subscriber d, vw_Subscriber "
+               "e, vw_Subscriber f, vw_Subscriber g ORDER BY a.Alias"
             << "Alias" << repeated;
         QTest::newRow("no rows; a quoted semicolon is data")
             << "SELECT Alias FROM vw_Subscriber WHERE Alias = 'a;b'" << "Alias" << QStringList();
