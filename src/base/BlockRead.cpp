@@ -107,7 +107,7 @@ void executePrepared(void* handle)
         throw fetchFailure(stmt);
 }
 
-BlockReadResult readRows(void* handle, bool widthsHold)
+BlockReadResult readRows(void* handle, bool widthsHold, const std::function<bool()>& stopped)
 {
     const auto stmt = static_cast<SQLHSTMT>(handle);
     BlockReadResult result;
@@ -160,7 +160,9 @@ BlockReadResult readRows(void* handle, bool widthsHold)
     }
 
     QString text; // a value read on its own; its room is kept for the next
-    for (;;) {
+    for (SQLULEN asked = 0;; asked += rowsPerFetch) {
+        if (stopped && asked % kRowsPerFetch == 0 && stopped())
+            throw Failure(ErrorNumber::DatabaseError, QStringLiteral("Operation canceled"));
         const SQLRETURN r = SQLFetch(stmt);
         if (r == SQL_NO_DATA)
             break;

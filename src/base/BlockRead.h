@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 class QSqlDatabase;
 
 namespace tarnwick {
@@ -38,7 +40,9 @@ void executePrepared(void* statement);
 // says), else one by one: Qt's driver asks for each cell on its own, which
 // cost most of a large read. Every value comes as text, so numbers keep the
 // digits the database holds and a value that is no number stays what it is.
-// A fetch that fails throws Failure with the driver's text.
-BlockReadResult readRows(void* statement, bool widthsHold);
+// A fetch that fails throws Failure with the driver's text. `stopped`, when
+// given, is asked every few hundred rows: true ends the read with a Failure
+// (for a driver whose SQLCancel is no safe way to stop a fetch under way).
+BlockReadResult readRows(void* statement, bool widthsHold, const std::function<bool()>& stopped = {});
 
 } // namespace tarnwick

@@ -184,6 +184,13 @@ public:
         const std::lock_guard lock(all.mutex);
         all.waits[m_id].seconds = 0;
     }
+    // Whether reads have been stopped (interrupted, or a read past its limit).
+    bool stopped() const
+    {
+        Reads& all = reads();
+        const std::lock_guard lock(all.mutex);
+        return all.stopped.has_value();
+    }
     // A failure of the read in hand (`ranOut`: known to be its limit): when reads are stopped, or its limit
     // was met, the stop instead of the failure.
     void throwIfStopped(const QString& cause = {}, bool ranOut = false)
@@ -359,6 +366,11 @@ QString placeOf(const QString& connectionString)
 // Whether the connection's database keeps its values within the widths its
 // columns declare: SQLite keeps any value in any column.
 const char* const kWidthsHold = "tarnwickWidthsHold";
+// Whether SQLCancel from another thread is safe during a fetch. SQLite's
+// driver closes the statement in it, under the thread stepping through its
+// rows (a crash, or a hang, when a run was interrupted): its reads stop
+// themselves between fetches instead, and its lock waits end at its busy limit.
+const char* const kCancelSafe = "tarnwickCancelSafe";
 
 bool isSqlite(QSqlDatabase& db)
 {
@@ -422,8 +434,10 @@ bool openConnection(QSqlDatabase& db, const QString& connectionString)
             return false;
         sqlite = true;
     }
-    if (db.driver())
+    if (db.driver()) {
         db.driver()->setProperty(kWidthsHold, !sqlite);
+        db.driver()->setProperty(kCancelSafe, !sqlite);
+    }
     // PostgreSQL lets a sequential scan of a large table begin where one
     // already under way has got to, so two exports at once would read a table
     // in two orders: the program's sessions start every scan at the beginning.
@@ -564,11 +578,13 @@ QSqlError fetchAll(QSqlDatabase& db, const QString& sql, WaitMark& wait, BlockRe
     if (statement) {
         SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(g_statementSeconds.load())), 0);
-        wait.begin(false, g_statementSeconds, statement);
+        const bool cancelSafe = db.driver()->property(kCancelSafe).toBool();
+        wait.begin(false, g_statementSeconds, cancelSafe ? statement : SQL_NULL_HSTMT);
         // Run and read through its handle.
         try {
             executePrepared(statement);
-            out = readRows(statement, db.driver()->property(kWidthsHold).toBool());
+            out = readRows(statement, db.driver()->property(kWidthsHold).toBool(),
+                           cancelSafe ? std::function<bool()>() : [&wait] { return wait.stopped(); });
             return done({});
         } catch (const Failure& failure) {
             return done(QSqlError(QStringLiteral("Unable to execute statement"), failure.description(),
