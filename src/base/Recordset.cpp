@@ -164,6 +164,7 @@ public:
         wait.deadline = Clock::now() + std::chrono::seconds(seconds) + kDriverGrace;
         wait.statement = statement;
         wait.cancelled = false;
+        m_limit = wait;
         m_started.start();
     }
     // The statement is about to be freed: no cancel may still hold it. The
@@ -197,10 +198,11 @@ public:
     {
         Reads& all = reads();
         std::unique_lock lock(all.mutex);
-        const Wait& wait = all.waits[m_id];
         // A driver that gives up at the limit may answer a little before it by this clock.
-        if (!all.stopped && wait.seconds > 0 && (ranOut || m_started.elapsed() >= qint64(wait.seconds) * 900))
-            stopReads(ReadsStopped(ReadsStopped::Why::TimedOut, limitText(wait, cause)));
+        // The limit is the one begun last: the read has ended its wait by now.
+        if (!all.stopped && m_limit.seconds > 0 &&
+            (ranOut || m_started.elapsed() >= qint64(m_limit.seconds) * 900))
+            stopReads(ReadsStopped(ReadsStopped::Why::TimedOut, limitText(m_limit, cause)));
         if (all.stopped) {
             const ReadsStopped stop = *all.stopped;
             const bool stoppable = all.stoppable > 0;
@@ -228,6 +230,7 @@ public:
 private:
     quint64 m_id = 0;
     quint64 m_generation = 0;
+    Wait m_limit; // what was waited for last, and for how long
     QElapsedTimer m_started;
 };
 
