@@ -380,13 +380,28 @@ bool isSqlite(QSqlDatabase& db)
     return dbmsName(db).compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
 }
 
-// Connection strings found to lead to SQLite.
-std::set<QString>& sqliteStrings()
+// The databases behind connection strings, once connected to.
+enum class Behind { Sqlite, Postgres, Other };
+std::map<QString, Behind>& knownStrings()
 {
-    static std::set<QString> strings;
+    static std::map<QString, Behind> strings;
     return strings;
 }
-std::mutex g_sqliteMutex;
+std::mutex g_knownMutex;
+
+// Options of the connection string for a driver, this process's limits in them.
+QString driverOptions(Behind behind)
+{
+    switch (behind) {
+    case Behind::Sqlite:
+        return QStringLiteral(";StepAPI=1;Timeout=") + QString::number(qint64(g_statementSeconds) * 1000);
+    case Behind::Postgres:
+        return QStringLiteral(";UseDeclareFetch=1;Fetch=4096");
+    case Behind::Other:
+        break;
+    }
+    return {};
+}
 
 // SQLite's driver gives up on a lock another program holds at the limit it
 // was given, in its own words.
@@ -410,33 +425,41 @@ bool openOneAtATime(QSqlDatabase& db)
 // Opens the connection with this process's limits. SQLite waits for a lock
 // another program holds through its driver's busy handler, whose limit is
 // an option of the connection string: a held lock is waited for as long as
-// any statement may run, then reported. Its driver is also told to hand
-// rows over as SQLite steps to them: by default it copies a whole result
-// first, which doubled the memory of a list of a million members.
+// any statement may run, then reported. The drivers of SQLite and PostgreSQL
+// are also told to hand rows over as they come (SQLite's as it steps to
+// them, PostgreSQL's a few thousand at a time through a cursor): by default
+// each copies a whole result first, which doubled the memory of a list of a
+// million members. The options are known once the database is: the first
+// connection to a string is opened again with them.
 bool openConnection(QSqlDatabase& db, const QString& connectionString)
 {
     db.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY;SQL_ATTR_LOGIN_TIMEOUT=") +
                          QString::number(g_connectSeconds.load()));
-    const QString lockWait = QStringLiteral(";StepAPI=1;Timeout=") + QString::number(qint64(g_statementSeconds) * 1000);
-    bool sqlite = false;
+    std::optional<Behind> behind;
     {
-        const std::lock_guard lock(g_sqliteMutex);
-        sqlite = sqliteStrings().count(connectionString) > 0;
+        const std::lock_guard lock(g_knownMutex);
+        if (const auto found = knownStrings().find(connectionString); found != knownStrings().end())
+            behind = found->second;
     }
-    db.setDatabaseName(sqlite ? connectionString + lockWait : connectionString);
+    db.setDatabaseName(behind ? connectionString + driverOptions(*behind) : connectionString);
     if (!openOneAtATime(db))
         return false;
-    if (!sqlite && isSqlite(db)) {
+    if (!behind) {
+        behind = isSqlite(db) ? Behind::Sqlite
+                 : db.driver() && db.driver()->dbmsType() == QSqlDriver::PostgreSQL ? Behind::Postgres
+                                                                                     : Behind::Other;
         {
-            const std::lock_guard lock(g_sqliteMutex);
-            sqliteStrings().insert(connectionString);
+            const std::lock_guard lock(g_knownMutex);
+            knownStrings()[connectionString] = *behind;
         }
-        db.close();
-        db.setDatabaseName(connectionString + lockWait);
-        if (!openOneAtATime(db))
-            return false;
-        sqlite = true;
+        if (!driverOptions(*behind).isEmpty()) {
+            db.close();
+            db.setDatabaseName(connectionString + driverOptions(*behind));
+            if (!openOneAtATime(db))
+                return false;
+        }
     }
+    const bool sqlite = behind == Behind::Sqlite;
     if (db.driver()) {
         db.driver()->setProperty(kWidthsHold, !sqlite);
         db.driver()->setProperty(kCancelSafe, !sqlite);
@@ -444,9 +467,13 @@ bool openConnection(QSqlDatabase& db, const QString& connectionString)
     // PostgreSQL lets a sequential scan of a large table begin where one
     // already under way has got to, so two exports at once would read a table
     // in two orders: the program's sessions start every scan at the beginning.
-    // A server that refuses the setting is read as it is.
-    if (db.driver() && db.driver()->dbmsType() == QSqlDriver::PostgreSQL)
+    // The rows come through a cursor, which the planner would otherwise plan
+    // for its first rows, in another order than the plain query's: it plans
+    // for them all. A server that refuses a setting is read as it is.
+    if (behind == Behind::Postgres) {
         QSqlQuery(db).exec(QStringLiteral("SET synchronize_seqscans = off"));
+        QSqlQuery(db).exec(QStringLiteral("SET cursor_tuple_fraction = 1"));
+    }
     return true;
 }
 
