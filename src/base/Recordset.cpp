@@ -366,14 +366,8 @@ QString placeOf(const QString& connectionString)
     return parts.isEmpty() ? QStringLiteral("the database") : parts.join(QStringLiteral(", "));
 }
 
-// Whether the connection's database keeps its values within the widths its
-// columns declare: SQLite keeps any value in any column.
-const char* const kWidthsHold = "tarnwickWidthsHold";
-// Whether SQLCancel from another thread is safe during a fetch. SQLite's
-// driver closes the statement in it, under the thread stepping through its
-// rows (a crash, or a hang, when a run was interrupted): its reads stop
-// themselves between fetches instead, and its lock waits end at its busy limit.
-const char* const kCancelSafe = "tarnwickCancelSafe";
+// The kind of database behind a connection, kept on its driver once known.
+const char* const kBehind = "tarnwickBehind";
 
 bool isSqlite(QSqlDatabase& db)
 {
@@ -381,7 +375,26 @@ bool isSqlite(QSqlDatabase& db)
 }
 
 // The databases behind connection strings, once connected to.
-enum class Behind { Sqlite, Postgres, Other };
+enum class Behind { Other, Sqlite, Postgres }; // Other first: a driver not yet opened here is no SQLite
+
+Behind behindOf(const QSqlDatabase& db)
+{
+    return db.driver() ? Behind(db.driver()->property(kBehind).toInt()) : Behind::Other;
+}
+// Whether the database keeps its values within the widths its columns
+// declare: SQLite keeps any value in any column.
+bool widthsHold(const QSqlDatabase& db)
+{
+    return behindOf(db) != Behind::Sqlite;
+}
+// Whether SQLCancel from another thread is safe during a fetch. SQLite's
+// driver closes the statement in it, under the thread stepping through its
+// rows (a crash when a run was interrupted): its reads stop themselves
+// between fetches instead, and its lock waits end at its busy limit.
+bool cancelSafe(const QSqlDatabase& db)
+{
+    return behindOf(db) != Behind::Sqlite;
+}
 std::map<QString, Behind>& knownStrings()
 {
     static std::map<QString, Behind> strings;
@@ -407,7 +420,7 @@ QString driverOptions(Behind behind)
 // was given, in its own words.
 bool ranOutWaitingForLock(QSqlDatabase& db, const QSqlError& error)
 {
-    return db.driver() && !db.driver()->property(kWidthsHold).toBool() &&
+    return behindOf(db) == Behind::Sqlite &&
            databaseErrorText(error).contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
@@ -459,11 +472,8 @@ bool openConnection(QSqlDatabase& db, const QString& connectionString)
                 return false;
         }
     }
-    const bool sqlite = behind == Behind::Sqlite;
-    if (db.driver()) {
-        db.driver()->setProperty(kWidthsHold, !sqlite);
-        db.driver()->setProperty(kCancelSafe, !sqlite);
-    }
+    if (db.driver())
+        db.driver()->setProperty(kBehind, int(*behind));
     // PostgreSQL lets a sequential scan of a large table begin where one
     // already under way has got to, so two exports at once would read a table
     // in two orders: the program's sessions start every scan at the beginning.
@@ -608,13 +618,13 @@ QSqlError fetchAll(QSqlDatabase& db, const QString& sql, WaitMark& wait, BlockRe
     if (statement) {
         SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(g_statementSeconds.load())), 0);
-        const bool cancelSafe = db.driver()->property(kCancelSafe).toBool();
-        wait.begin(false, g_statementSeconds, cancelSafe ? statement : SQL_NULL_HSTMT);
+        const bool cancellable = cancelSafe(db);
+        wait.begin(false, g_statementSeconds, cancellable ? statement : SQL_NULL_HSTMT);
         // Run and read through its handle.
         try {
             executePrepared(statement);
-            out = readRows(statement, db.driver()->property(kWidthsHold).toBool(),
-                           cancelSafe ? std::function<bool()>() : [&wait] { return wait.stopped(); });
+            out = readRows(statement, widthsHold(db),
+                           cancellable ? std::function<bool()>() : [&wait] { return wait.stopped(); });
             return done({});
         } catch (const Failure& failure) {
             return done(QSqlError(QStringLiteral("Unable to execute statement"), failure.description(),
